@@ -1,0 +1,156 @@
+#pragma once
+// The data window: the operator's working window. It owns the serial port,
+// the data field, the command buttons and the display labels.
+
+#include <QList>
+#include <QPointer>
+#include <QWidget>
+#include <array>
+
+class QCheckBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QRadioButton;
+class QTimer;
+class RichTextField;
+class SerialPortComponent;
+
+class RDData : public QWidget {
+    Q_OBJECT
+public:
+    // The live data window, created (and loaded) on first use.
+    static RDData* instance();
+    // The live data window, or null when none is loaded.
+    static RDData* existing();
+
+    ~RDData() override;
+
+    // Data field appends: set the colour, then insert at the end.
+    void append(const QString& text, int colourNumber);
+    // Insert at the end in the colour in force.
+    void appendInCurrentColour(const QString& text);
+    // One Output of the bytes. On failure appends ">> PORT ERROR: n <<" CR LF
+    // in the colour in force and returns false.
+    bool send(const QByteArray& bytes);
+    // Black title with CR LF, the frame in one write, red image with CR LF.
+    // Returns false when the write failed (the image is then not appended).
+    bool sendFixedCommand(const QString& title, const QByteArray& payload);
+
+    // A dialog that acts on this window; it is closed when this window unloads.
+    void adoptDialog(QWidget* dialog);
+    // Enable the data field and give it the focus: the end of every dialog.
+    void releaseDataField();
+
+    // The receive loop's Timer1 "enabled" state. While enabled, ticks run
+    // only when received bytes are waiting.
+    void setTimer1Enabled(bool enabled);
+    bool timer1Enabled() const { return timer1Enabled_; }
+
+    // The remembered port number (0 until the first successful port choice).
+    static qint16 rememberedPort;
+
+    // Controls, by their names.
+    QGroupBox* FrameQuery;
+    QPushButton* GetDate;
+    QPushButton* MemFree;
+    QPushButton* ViewP;
+    QGroupBox* FrameCommands;
+    QPushButton* SetDate;
+    QPushButton* SetDefaults;
+    QPushButton* NewSession;
+    QPushButton* UploadTimes;
+    QPushButton* UploadPrint;
+    QPushButton* ClearMemory;
+    QGroupBox* FrameBuzzer;
+    QCheckBox* buzzer;
+    QGroupBox* FrameLockInput;
+    QCheckBox* lockinput;
+    QGroupBox* FrameIO;
+    QPushButton* Manual;
+    QGroupBox* FrameLockTimes;
+    QPushButton* Channel1;
+    QPushButton* Channel4;
+    QPushButton* Others;
+    QLabel* Lch1;
+    QLabel* Lch4;
+    QLabel* Lothers;
+    QGroupBox* FrameRunTime;
+    QPushButton* AccuracyR;
+    QLabel* TaccuracyR;
+    QGroupBox* FramePrinter;
+    QPushButton* AccuracyP;
+    QLabel* TaccuracyP;
+    QGroupBox* FramePort;
+    std::array<QRadioButton*, 2> Option1;
+    QPushButton* Command2;
+    QPushButton* Command6;
+    QCheckBox* scroll;
+    QLabel* Label1;
+    QPushButton* Command5;
+    QFrame* Shape2;
+    RichTextField* Text1;
+    QPushButton* Command3;
+    QPushButton* Command1;
+    QLabel* Myhelp;
+    QTimer* Timer1;
+    SerialPortComponent* MSComm1;
+
+public slots:
+    void Form_Load();
+    void Timer1_Timer();
+    void Text1_Change();
+
+    // Device command buttons.
+    void GetDate_Click();
+    void MemFree_Click();
+    void ViewP_Click();
+    void SetDefaults_Click();
+    void NewSession_Click();
+    void UploadTimes_Click();
+    void UploadPrint_Click();
+    void ClearMemory_Click();
+    void buzzer_Click();
+    void lockinput_Click();
+
+    // Openers of the dialogs and the manual window.
+    void SetDate_Click();
+    void Manual_Click();
+    void Channel1_Click();
+    void Channel4_Click();
+    void Others_Click();
+    void AccuracyR_Click();
+    void AccuracyP_Click();
+
+    // Port and link control.
+    void Option1_Click(int index);
+    void Command6_Click();
+    void Command2_Click();
+    void Command1_Click();
+
+    // Clear and save of the data field.
+    void Command5_Click();
+    void Command3_Click();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    RDData();
+    void buildLayout();
+    void connectHandlers();
+    void installContextHelp();
+    void installCursors();
+    void onBytesArrived();
+    void onPortLost(int number, const QString& description);
+    void appendPortError(int number);
+    // Port choice and line-speed switch share this: stop, close, set, open,
+    // restart; the first error other than 8012 is reported and ends it.
+    bool reopenPort(int portNumber, const QString& settings);
+
+    static QPointer<RDData> instance_;
+    QList<QPointer<QWidget>> dialogs_;
+    bool timer1Enabled_ = false;
+    bool quietInsert_ = false;
+};

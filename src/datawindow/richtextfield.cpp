@@ -1,0 +1,72 @@
+#include "datawindow/richtextfield.h"
+
+#include "datawindow/colours.h"
+
+#include <QFontDatabase>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent) {
+    // The log is never undone; an undo stack would hold a second copy of it.
+    setUndoRedoEnabled(false);
+    setReadOnly(true);
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setLineWrapMode(QPlainTextEdit::NoWrap);
+
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    if (!QFontInfo(font).fixedPitch())
+        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setPointSizeF(8.25);
+    setFont(font);
+
+    // Black, red, blue and green lines on white, whatever the desktop theme.
+    QPalette pal = palette();
+    for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
+        pal.setColor(group, QPalette::Base, Qt::white);
+        pal.setColor(group, QPalette::Text, Qt::black);
+    }
+    setPalette(pal);
+
+    connect(this, &QPlainTextEdit::textChanged, this, &RichTextField::changed);
+}
+
+void RichTextField::setSelColor(int colourNumber) { selColor_ = colourNumber; }
+
+void RichTextField::setSelText(const QString& text) {
+    if (text.isEmpty())
+        return;
+    QTextCursor end(document());
+    end.movePosition(QTextCursor::End);
+    QTextCharFormat format;
+    format.setForeground(colour::toQColor(selColor_));
+    end.insertText(text, format);
+}
+
+int RichTextField::selStart() const { return textCursor().position(); }
+
+void RichTextField::setSelStart(int position) {
+    QTextCursor c = textCursor();
+    c.setPosition(qBound(0, position, length()));
+    setTextCursor(c);
+}
+
+int RichTextField::length() const { return document()->characterCount() - 1; }
+
+QString RichTextField::text() const {
+    // toRawText keeps every character (toPlainText would turn 0xA0 into a
+    // space); block boundaries come out as U+2029.
+    QString raw = document()->toRawText();
+    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
+    return raw;
+}
+
+void RichTextField::setText(const QString& text) {
+    document()->clear();
+    if (text.isEmpty())
+        return;
+    QTextCursor c(document());
+    c.insertText(text, QTextCharFormat());
+}

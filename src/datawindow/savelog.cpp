@@ -1,0 +1,5 @@
+// Saving the data field to a file.
+
+#include "datawindow/rddata.h"
+
+void RDData::Command3_Click() {}

@@ -1,0 +1,3 @@
+#include "datawindow/rddata.h"
+
+void RDData::Manual_Click() {}

@@ -1,0 +1,84 @@
+// Port and link control of the data window: port choice, XON/XOFF, line
+// speed and "Close".
+
+#include "datawindow/colours.h"
+#include "datawindow/rddata.h"
+#include "link/frame.h"
+#include "link/serialportcomponent.h"
+
+#include <QPushButton>
+#include <QTimer>
+
+void RDData::Option1_Click(int index) {
+    setTimer1Enabled(false);
+    // From here on the first error other than 8012 is reported and ends the
+    // choice: the port stays closed and the receive loop stopped.
+    const auto failed = [this](int error) {
+        if (error == 0 || error == portError::DeviceNotOpen)
+            return false;
+        appendPortError(error);
+        return true;
+    };
+    if (failed(MSComm1->setPortOpen(false)))
+        return;
+    if (failed(MSComm1->setCommPort(index + 1)))
+        return;
+    MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
+    MSComm1->setInputLen(31);
+    if (failed(MSComm1->setPortOpen(true)))
+        return;
+    setTimer1Enabled(true);
+    rememberedPort = static_cast<qint16>(index + 1);
+}
+
+void RDData::Command6_Click() {
+    const bool sendXon = Command6->text() != QLatin1String("Send XOFF");
+    const char byte = sendXon ? krt::XON : krt::XOFF;
+    Command6->setText(sendXon ? QStringLiteral("Send XOFF") : QStringLiteral("Send XON"));
+    Command6->setAccessibleName(Command6->text());
+    if (!send(QByteArray(1, byte)))
+        return;
+    append(QString::fromLatin1(sendXon ? krt::title::SendingXon : krt::title::SendingXoff) +
+               QStringLiteral("\r\n"),
+           colour::Black);
+    append(krt::flowControlImage(byte) + QStringLiteral("\r\n"), colour::Red);
+}
+
+void RDData::Command2_Click() {
+    const bool toSlow = Command2->text() != QLatin1String("9600 bds");
+    const krt::Command& c = krt::command(toSlow ? krt::Cmd::Speed9600 : krt::Cmd::Speed19200);
+    // The speed command goes out at the old speed; a failed write is reported
+    // and the switch goes on, since the port itself may still re-open.
+    sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
+
+    setTimer1Enabled(false);
+    const auto failed = [this](int error) {
+        if (error == 0 || error == portError::DeviceNotOpen)
+            return false;
+        appendPortError(error);
+        return true;
+    };
+    if (failed(MSComm1->setPortOpen(false)))
+        return;
+    if (failed(MSComm1->setCommPort(rememberedPort)))
+        return;
+    if (Command2->text() == QLatin1String("9600 bds")) {
+        MSComm1->setSettings(QStringLiteral("19200,N,8,1"));
+        Command2->setText(QStringLiteral("19200 bds"));
+    } else {
+        MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
+        Command2->setText(QStringLiteral("9600 bds"));
+    }
+    Command2->setAccessibleName(Command2->text());
+    MSComm1->setInputLen(31);
+    if (failed(MSComm1->setPortOpen(true)))
+        return;
+    setTimer1Enabled(true);
+}
+
+void RDData::Command1_Click() {
+    // Dropping RTS fails on lines without modem control (a pseudo-terminal)
+    // and on a closed port; neither must keep the window from closing.
+    MSComm1->setRTSEnable(false);
+    close();
+}

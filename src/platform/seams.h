@@ -1,0 +1,34 @@
+#pragma once
+// The few places where the program touches the desktop: beep, clock, sleep,
+// random numbers and the file dialogs. Tests replace them through seams().
+
+#include <QDateTime>
+#include <QString>
+#include <functional>
+
+class QWidget;
+
+namespace platform {
+
+struct Seams {
+    std::function<void()> beep;
+    std::function<QDateTime()> now;
+    std::function<void(int ms)> sleep;
+    std::function<double()> random; // uniform in [0, 1)
+    // Returns the chosen file name, or an empty string when cancelled.
+    std::function<QString(QWidget* parent)> openFileName;
+    std::function<QString(QWidget* parent, const QString& filter, const QString& suggested)>
+        saveFileName;
+};
+
+// The seams in force; tests may assign any member.
+Seams& seams();
+// Puts the production versions back.
+void resetSeams();
+
+inline void beep() { seams().beep(); }
+inline QDateTime now() { return seams().now(); }
+inline void sleep(int ms) { seams().sleep(ms); }
+inline double random() { return seams().random(); }
+
+} // namespace platform

@@ -1,0 +1,144 @@
+#include "shell/krt418.h"
+
+#include "datawindow/rddata.h"
+#include "platform/seams.h"
+#include "shell/picture.h"
+
+#include <QCoreApplication>
+#include <QGridLayout>
+#include <QLabel>
+#include <QLocale>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace {
+
+QLabel* clockLabel(const char* name, QWidget* parent) {
+    auto* l = new QLabel(parent);
+    l->setObjectName(QString::fromLatin1(name));
+    l->setFrameShape(QFrame::Box);
+    l->setAlignment(Qt::AlignCenter);
+    l->setAutoFillBackground(true);
+    l->setMinimumWidth(120);
+    return l;
+}
+
+QPushButton* button(const char* caption, const char* name, QWidget* parent) {
+    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
+    b->setObjectName(QString::fromLatin1(name));
+    b->setAccessibleName(b->text());
+    return b;
+}
+
+// The locale's long time format carries hours, minutes and seconds, and on
+// some systems a time zone, which a clock on the desk does not need.
+QString timeFormat() {
+    QString format = QLocale::system().timeFormat(QLocale::LongFormat);
+    format.remove(QLatin1Char('t'));
+    return format.trimmed();
+}
+
+} // namespace
+
+KRT418::KRT418(QWidget* parent) : QWidget(parent) {
+    setWindowTitle(QStringLiteral("KRT 418"));
+    setObjectName(QStringLiteral("KRT418"));
+
+    Label1 = new QLabel(QStringLiteral("KRT 418 controller 5.0"), this);
+    Label1->setObjectName(QStringLiteral("Label1"));
+    QFont serif(QStringLiteral("Times New Roman"));
+    serif.setStyleHint(QFont::Serif);
+    serif.setPointSize(14);
+    Label1->setFont(serif);
+    Label1->setAlignment(Qt::AlignCenter);
+    Label1->setAutoFillBackground(true);
+    QPalette grey = Label1->palette();
+    grey.setColor(QPalette::Window, QColor(0xC0, 0xC0, 0xC0));
+    grey.setColor(QPalette::WindowText, Qt::black);
+    Label1->setPalette(grey);
+
+    Image1 = new Picture(QStringLiteral(":/krt418/stopwatch.svg"), this);
+    Image1->setObjectName(QStringLiteral("Image1"));
+    Image1->setMinimumSize(225, 217);
+    MSGtime = clockLabel("MSGtime", Image1);
+    QFont courier(QStringLiteral("Courier"));
+    courier.setStyleHint(QFont::TypeWriter);
+    MSGtime->setFont(courier);
+    MSGDate = clockLabel("MSGDate", Image1);
+    MSGtime->setAccessibleName(QStringLiteral("Time"));
+    MSGDate->setAccessibleName(QStringLiteral("Date"));
+    // The clock stands on the stopwatch's face.
+    auto* face = new QVBoxLayout(Image1);
+    face->addStretch(3);
+    face->addWidget(MSGtime, 0, Qt::AlignHCenter);
+    face->addStretch(2);
+    face->addWidget(MSGDate, 0, Qt::AlignHCenter);
+    face->addStretch(2);
+
+    Label2 = new QLabel(QStringLiteral("Used with new KRT418 (hardware version 11)"), this);
+    Label2->setObjectName(QStringLiteral("Label2"));
+    Label2->setFrameShape(QFrame::Box);
+    Label2->setAlignment(Qt::AlignCenter);
+
+    Image2 = new Picture(QStringLiteral(":/krt418/timer-device.svg"), this);
+    Image2->setObjectName(QStringLiteral("Image2"));
+    Image2->setFixedSize(97, 89);
+
+    Command1 = button("Configure ...", "Command1", this);
+    Command2 = button("About...", "Command2", this);
+    Command3 = button("Quit", "Command3", this);
+
+    auto* left = new QVBoxLayout;
+    left->addWidget(Label1);
+    left->addWidget(Image1, 1);
+    left->addWidget(Label2);
+    auto* right = new QVBoxLayout;
+    right->addWidget(Image2, 0, Qt::AlignHCenter);
+    right->addStretch(2);
+    right->addWidget(Command1);
+    right->addStretch(1);
+    right->addWidget(Command2);
+    right->addWidget(Command3);
+    auto* layout = new QHBoxLayout(this);
+    layout->addLayout(left, 1);
+    layout->addSpacing(24);
+    layout->addLayout(right);
+
+    Timer1 = new QTimer(this);
+    Timer1->setInterval(100);
+    connect(Timer1, &QTimer::timeout, this, &KRT418::Timer1_Timer);
+    connect(Command1, &QPushButton::clicked, this, &KRT418::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &KRT418::Command2_Click);
+    connect(Command3, &QPushButton::clicked, this, &KRT418::Command3_Click);
+    connect(Image1, &Picture::clicked, this, &KRT418::Image1_Click);
+
+    Form_Load();
+    Timer1_Timer();
+    Timer1->start();
+}
+
+void KRT418::Form_Load() { Command1->setEnabled(true); }
+
+void KRT418::Timer1_Timer() {
+    const QDateTime now = platform::now();
+    const QLocale locale = QLocale::system();
+    MSGtime->setText(locale.toString(now.time(), timeFormat()));
+    MSGDate->setText(locale.toString(now.date(), QLocale::ShortFormat));
+}
+
+void KRT418::Command1_Click() {
+    RDData* data = RDData::instance();
+    data->show();
+    data->raise();
+    data->activateWindow();
+}
+
+void KRT418::Command2_Click() {}
+
+void KRT418::Command3_Click() {
+    // Ends everything at once: no window is asked, nothing is saved.
+    QCoreApplication::exit(0);
+}
+
+void KRT418::Image1_Click() { platform::beep(); }

@@ -1,0 +1,34 @@
+#pragma once
+// The main window: title, clock, and the way into the data window.
+
+#include <QWidget>
+
+class QLabel;
+class QPushButton;
+class QTimer;
+class Picture;
+
+class KRT418 : public QWidget {
+    Q_OBJECT
+public:
+    explicit KRT418(QWidget* parent = nullptr);
+
+    QLabel* Label1;
+    QLabel* MSGtime;
+    QLabel* MSGDate;
+    QLabel* Label2;
+    Picture* Image1;
+    Picture* Image2;
+    QPushButton* Command1;
+    QPushButton* Command2;
+    QPushButton* Command3;
+    QTimer* Timer1;
+
+public slots:
+    void Form_Load();
+    void Timer1_Timer();
+    void Command1_Click();
+    void Command2_Click();
+    void Command3_Click();
+    void Image1_Click();
+};

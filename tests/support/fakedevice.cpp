@@ -1,0 +1,105 @@
+#include "fakedevice.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+FakeDevice::FakeDevice() { reopen(); }
+
+FakeDevice::~FakeDevice() { vanish(); }
+
+bool FakeDevice::reopen() {
+    vanish();
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+        master_ = slave_ = -1;
+        return false;
+    }
+    termios raw{};
+    ::tcgetattr(slave_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(slave_, TCSANOW, &raw);
+    ::tcgetattr(master_, &raw);
+    ::cfmakeraw(&raw);
+    ::tcsetattr(master_, TCSANOW, &raw);
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
+    path_ = QString::fromLocal8Bit(name);
+    return true;
+}
+
+void FakeDevice::attachAs(int port) const {
+    qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), path_.toLocal8Bit());
+}
+
+void pointPortAtNothing(int port) {
+    qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), "/dev/krt418-no-such-port");
+}
+
+bool FakeDevice::write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (done < bytes.size()) {
+        const ssize_t n = ::write(master_, bytes.constData() + done,
+                                  static_cast<size_t>(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno != EAGAIN && errno != EINTR)
+            return false;
+        if (clock.elapsed() > 30000)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    }
+    return true;
+}
+
+QByteArray FakeDevice::readAll() {
+    QByteArray all;
+    char buffer[4096];
+    for (;;) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0)
+            break;
+        all.append(buffer, n);
+    }
+    return all;
+}
+
+QByteArray FakeDevice::readAtLeast(int n, int timeoutMs) {
+    QByteArray all = readAll();
+    QElapsedTimer clock;
+    clock.start();
+    while (all.size() < n && clock.elapsed() < timeoutMs) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        QThread::msleep(1);
+        all += readAll();
+    }
+    return all;
+}
+
+bool FakeDevice::staysQuiet(int ms) {
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray got;
+    while (clock.elapsed() < ms) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        got += readAll();
+    }
+    return got.isEmpty();
+}
+
+void FakeDevice::vanish() {
+    if (slave_ >= 0)
+        ::close(slave_);
+    if (master_ >= 0)
+        ::close(master_);
+    master_ = slave_ = -1;
+}

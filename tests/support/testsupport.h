@@ -1,0 +1,63 @@
+#pragma once
+// Helpers shared by the test suites.
+
+#include "datawindow/rddata.h"
+#include "datawindow/richtextfield.h"
+#include "platform/seams.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QString>
+#include <QTest>
+#include <QTextBlock>
+
+// Counts beeps while alive, instead of sounding them.
+struct BeepCounter {
+    int count = 0;
+    BeepCounter() { platform::seams().beep = [this] { ++count; }; }
+    ~BeepCounter() { platform::resetSeams(); }
+};
+
+// The field's text with a colour tag "[n]" wherever the colour changes and
+// "\n" between lines: "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n".
+inline QString colouredText(const RichTextField* field) {
+    QString out;
+    int current = -1;
+    for (QTextBlock b = field->document()->begin(); b.isValid(); b = b.next()) {
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextFragment f = it.fragment();
+            const QColor c = f.charFormat().foreground().color();
+            const int number = c.red() | (c.green() << 8) | (c.blue() << 16);
+            if (number != current) {
+                out += QStringLiteral("[%1]").arg(number);
+                current = number;
+            }
+            out += f.text();
+        }
+        if (b.next().isValid())
+            out += QLatin1Char('\n');
+    }
+    return out;
+}
+
+// A real left click; check boxes and option buttons are hit on their indicator,
+// since only the indicator and the caption take clicks.
+inline void clickOn(QAbstractButton* b, Qt::MouseButton button = Qt::LeftButton) {
+    const bool indicator = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
+    QTest::mouseClick(b, button, {}, indicator ? QPoint(6, b->height() / 2) : b->rect().center());
+}
+
+// Closes any data window left by a test and lets deferred deletes run.
+inline void unloadDataWindow() {
+    if (RDData* w = RDData::existing())
+        w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
+}
+
+// Runs the event loop until the data field's text has at least n characters.
+inline bool waitForLength(RichTextField* field, int n, int timeoutMs = 5000) {
+    return QTest::qWaitFor([&] { return field->length() >= n; }, timeoutMs);
+}

@@ -1,0 +1,318 @@
+// The frame layer, the serial port component and the port controls of the
+// data window, against a fake device.
+
+#include "datawindow/colours.h"
+#include "fakedevice.h"
+#include "link/frame.h"
+#include "link/serialportcomponent.h"
+#include "testsupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QRegularExpression>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSerialPort>
+#include <QTimer>
+
+class TestLink : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakeDevice> device;
+    RDData* openDataWindow() {
+        device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        RDData* w = RDData::instance();
+        w->show();
+        return w;
+    }
+
+private slots:
+    void cleanup() {
+        unloadDataWindow();
+        device.reset();
+        platform::resetSeams();
+    }
+
+    void checksumAndImage_data() {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("checksum");
+        QTest::addColumn<QString>("image");
+        QTest::newRow("PB") << QByteArray("PB") << 0x92 << "<02>PB<92><03>";
+        QTest::newRow("sum wraps") << QByteArray("PK1D10") << 0x71 << "<02>PK1D10<71><03>";
+        QTest::newRow("PKOD05") << QByteArray("PKOD05") << 0x93 << "<02>PKOD05<93><03>";
+        QTest::newRow("date") << QByteArray("PD0112991530") << 0x93 << "<02>PD0112991530<93><03>";
+        QTest::newRow("empty") << QByteArray() << 0 << "<02><0><03>";
+        QTest::newRow("one digit") << QByteArray("ZZV") << 0x0A << "<02>ZZV<A><03>";
+        QTest::newRow("sum 0x105") << QByteArray("\xFF\x06", 2) << 0x05
+                                   << QString::fromLatin1("<02>\xFF\x06<5><03>");
+    }
+    void checksumAndImage() {
+        QFETCH(QByteArray, payload);
+        QFETCH(int, checksum);
+        QFETCH(QString, image);
+        QCOMPARE(int(krt::frameChecksum(payload)), checksum);
+        QCOMPARE(krt::frameImage(payload), image);
+        const QByteArray frame = krt::buildFrame(payload);
+        QCOMPARE(frame.size(), payload.size() + 3);
+        QCOMPARE(frame.front(), '\x02');
+        QCOMPARE(frame.back(), '\x03');
+        QCOMPARE(frame.mid(1, payload.size()), payload);
+        QCOMPARE(quint8(frame.at(frame.size() - 2)), quint8(checksum));
+    }
+
+    void checksumByteIsNeverEscaped() {
+        // Payloads whose checksum is one of the bytes that mean something on a line.
+        for (int wanted : {0x02, 0x03, 0x11, 0x13, 0x80, 0xFF}) {
+            const QByteArray payload = QByteArray(1, 'A') + QByteArray(1, char((wanted - 'A') & 0xFF));
+            const QByteArray frame = krt::buildFrame(payload);
+            QCOMPARE(frame.size(), 5);
+            QCOMPARE(quint8(frame.at(3)), quint8(wanted));
+        }
+    }
+
+    void toWireIsOneBytePerCharacter() {
+        QString text;
+        for (int i = 0; i < 256; ++i)
+            text += QChar(i);
+        text += QChar(0x20AC);
+        const QByteArray bytes = krt::toWire(text);
+        QCOMPARE(bytes.size(), 257);
+        for (int i = 0; i < 256; ++i)
+            QCOMPARE(quint8(bytes.at(i)), quint8(i));
+        QCOMPARE(bytes.at(256), '?');
+        QCOMPARE(krt::fromWire(bytes.left(256)), text.left(256));
+    }
+
+    void tableConstantsFollowTheRule_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("checksum");
+        const int sums[] = {0x95, 0x9E, 0xA1, 0x96, 0x98, 0x84, 0x86, 0x87, 0x92, 0xB2, 0xB5, 0x95,
+                            0x93, 0xB3, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xBC, 0x9C, 0x9C, 0x98, 0xA4};
+        static_assert(sizeof sums / sizeof sums[0] == int(krt::Cmd::Count));
+        for (int i = 0; i < int(krt::Cmd::Count); ++i)
+            QTest::newRow(krt::commandTable()[i].payload) << i << sums[i];
+    }
+    void tableConstantsFollowTheRule() {
+        QFETCH(int, id);
+        QFETCH(int, checksum);
+        const krt::Command& c = krt::command(krt::Cmd(id));
+        QCOMPARE(int(c.id), id);
+        QCOMPARE(int(krt::frameChecksum(c.payload)), checksum);
+        QVERIFY(QByteArray(c.title).startsWith(">> "));
+        QVERIFY(QByteArray(c.title).endsWith(" <<"));
+    }
+
+    // Every fixed command control: title in black, the exact frame on the
+    // line, the image in red.
+    void fixedCommandButtons_data() {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("help");
+        const QString none;
+        QTest::newRow("GetDate") << "GetDate" << QByteArray("\x02QD\x95\x03")
+                                 << "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n" << none;
+        QTest::newRow("MemFree") << "MemFree" << QByteArray("\x02QM\x9E\x03")
+                                 << "[0]>> MEMORY FREE <<\n[255]<02>QM<9E><03>\n" << none;
+        QTest::newRow("ViewP") << "ViewP" << QByteArray("\x02QP\xA1\x03")
+                               << "[0]>> VIEW PARAMETERS <<\n[255]<02>QP<A1><03>\n"
+                               << "Ask the KRT 418 about all actual Parameters";
+        QTest::newRow("SetDefaults") << "SetDefaults" << QByteArray("\x02" "CD\x87\x03")
+                                     << "[0]>> SET DEFAULTS <<\n[255]<02>CD<87><03>\n"
+                                     << "Set the KRT418 to the factory default parameters";
+        QTest::newRow("NewSession") << "NewSession" << QByteArray("\x02" "CS\x96\x03")
+                                    << "[0]>> NEW SESSION <<\n[255]<02>CS<96><03>\n" << none;
+        QTest::newRow("UploadTimes") << "UploadTimes" << QByteArray("\x02" "CU\x98\x03")
+                                     << "[0]>> UPLOAD TIMES <<\n[255]<02>CU<98><03>\n" << none;
+        QTest::newRow("UploadPrint") << "UploadPrint" << QByteArray("\x02" "CA\x84\x03")
+                                     << "[0]>> UPLOAD TIMES & PRINT <<\n[255]<02>CA<84><03>\n"
+                                     << none;
+        QTest::newRow("ClearMemory") << "ClearMemory" << QByteArray("\x02" "CC\x86\x03")
+                                     << "[0]>> CLEAR MEMORY <<\n[255]<02>CC<86><03>\n" << none;
+    }
+    void fixedCommandButtons() {
+        QFETCH(QString, control);
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, field);
+        QFETCH(QString, help);
+        RDData* w = openDataWindow();
+        const QString helpBefore = w->Myhelp->text();
+        auto* b = w->findChild<QPushButton*>(control);
+        QVERIFY(b);
+        b->click();
+        QCOMPARE(device->readAtLeast(bytes.size()), bytes);
+        QCOMPARE(colouredText(w->Text1), field);
+        QCOMPARE(w->Text1->text(), QString(field).remove(QRegularExpression("\\[\\d+\\]"))
+                                       .replace("\n", "\r\n"));
+        QCOMPARE(w->Myhelp->text(), help.isNull() ? helpBefore : help);
+        QCOMPARE(w->Text1->selColor(), colour::Red);
+    }
+
+    void checkBoxesAlternate() {
+        RDData* w = openDataWindow();
+        clickOn(w->buzzer);
+        QVERIFY(w->buzzer->isChecked());
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02PB\x92\x03"));
+        clickOn(w->buzzer);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pb\xB2\x03"));
+        clickOn(w->lockinput);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pe\xB5\x03"));
+        clickOn(w->lockinput);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02PE\x95\x03"));
+        QCOMPARE(colouredText(w->Text1),
+                 QString("[0]>> BUZZER ON <<\n[255]<02>PB<92><03>\n"
+                         "[0]>> BUZZER OFF <<\n[255]<02>Pb<B2><03>\n"
+                         "[0]>> LOCK INPUT 5-16 <<\n[255]<02>Pe<B5><03>\n"
+                         "[0]>> UNLOCK INPUT 5-16 <<\n[255]<02>PE<95><03>\n"));
+    }
+
+    void quickSuccessionGoesOutBackToBackBeforeAnyAnswer() {
+        RDData* w = openDataWindow();
+        // The device answers the first command at once; the second click
+        // still finds its title and image together.
+        w->GetDate->click();
+        QVERIFY(device->write("\x06" "DATE\r"));
+        w->MemFree->click();
+        QCOMPARE(device->readAtLeast(10), QByteArray("\x02QD\x95\x03\x02QM\x9E\x03"));
+        QVERIFY(QTest::qWaitFor([&] { return w->Text1->text().endsWith("DATE\r\n"); }));
+        QCOMPARE(w->Text1->text(), QString(">> GET DATE <<\r\n<02>QD<95><03>\r\n"
+                                           ">> MEMORY FREE <<\r\n<02>QM<9E><03>\r\n"
+                                           "<ACK>\r\nDATE\r\n"));
+    }
+
+    void xonXoffAlternateFromSendXoff() {
+        RDData* w = openDataWindow();
+        QCOMPARE(w->Command6->text(), QString("Send XOFF"));
+        clickOn(w->Command6);
+        QCOMPARE(device->readAtLeast(1), QByteArray("\x13"));
+        QCOMPARE(w->Command6->text(), QString("Send XON"));
+        clickOn(w->Command6);
+        QCOMPARE(device->readAtLeast(1), QByteArray("\x11"));
+        QCOMPARE(w->Command6->text(), QString("Send XOFF"));
+        QCOMPARE(colouredText(w->Text1), QString("[0]>> SENDING XOFF <<\n[255]<19>\n"
+                                                 "[0]>> SENDING XON <<\n[255]<17>\n"));
+        QCOMPARE(w->Text1->selColor(), colour::Red);
+    }
+
+    void portChoiceReopensSilently() {
+        RDData* w = openDataWindow();
+        FakeDevice second;
+        second.attachAs(2);
+        clickOn(w->Option1[1]);
+        QVERIFY(w->MSComm1->portOpen());
+        QCOMPARE(w->MSComm1->commPort(), 2);
+        QCOMPARE(w->MSComm1->settings(), QString("9600,N,8,1"));
+        QCOMPARE(RDData::rememberedPort, qint16(2));
+        w->GetDate->click();
+        QCOMPARE(second.readAtLeast(5), QByteArray("\x02QD\x95\x03"));
+        QVERIFY(second.write("\x06"));
+        QVERIFY(waitForLength(w->Text1, 35));
+        clickOn(w->Option1[0]);
+        QCOMPARE(w->MSComm1->commPort(), 1);
+        QCOMPARE(RDData::rememberedPort, qint16(1));
+        QVERIFY(!w->Text1->text().contains("ERROR"));
+        // The receive loop reads the new port.
+        QVERIFY(device->write("X\r"));
+        QVERIFY(QTest::qWaitFor([&] { return w->Text1->text().endsWith("X\r\n"); }));
+    }
+
+    void failedPortChoiceStopsReadingAndWritesFail() {
+        RDData* w = openDataWindow();
+        pointPortAtNothing(2);
+        w->Text1->setSelColor(colour::Blue);
+        clickOn(w->Option1[1]);
+        QCOMPARE(colouredText(w->Text1), QString("[16711680]>> PORT ERROR: 8002 <<\n"));
+        QVERIFY(!w->MSComm1->portOpen());
+        QVERIFY(!w->timer1Enabled());
+        // A command on the closed port: title, then the one failure report.
+        w->Text1->setText(QString());
+        w->MemFree->click();
+        QCOMPARE(colouredText(w->Text1), QString("[0]>> MEMORY FREE <<\n>> PORT ERROR: 8018 <<\n"));
+        QVERIFY(w->isVisible());
+    }
+
+    void portHeldByAnotherProgramGives8005() {
+        RDData* w = openDataWindow();
+        FakeDevice second;
+        second.attachAs(2);
+        QSerialPort other(second.path());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        clickOn(w->Option1[1]);
+        QCOMPARE(w->Text1->text(), QString(">> PORT ERROR: 8005 <<\r\n"));
+        QVERIFY(!w->MSComm1->portOpen());
+        QVERIFY(device->write("lost?\r"));
+        QVERIFY(device->staysQuiet(100));
+        QCOMPARE(w->Text1->text(), QString(">> PORT ERROR: 8005 <<\r\n"));
+    }
+
+    void lineSpeedSwitchAndBack() {
+        RDData* w = openDataWindow();
+        w->Command2->setEnabled(true); // disabled in the layout; proven here
+        // Before any port choice the remembered port is 0 and the port is refused.
+        RDData::rememberedPort = 0;
+        clickOn(w->Command2);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pc\xB3\x03"));
+        QCOMPARE(w->Text1->text(), QString(">> PC SPEED 19200 bds <<\r\n<02>Pc<B3><03>\r\n"
+                                           ">> PORT ERROR: 8002 <<\r\n"));
+        QCOMPARE(w->Command2->text(), QString("9600 bds"));
+
+        device->attachAs(1);
+        clickOn(w->Option1[0]);
+        QVERIFY(w->MSComm1->portOpen());
+        w->Text1->setText(QString());
+        clickOn(w->Command2);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pc\xB3\x03"));
+        QCOMPARE(w->Command2->text(), QString("19200 bds"));
+        QCOMPARE(w->MSComm1->settings(), QString("19200,N,8,1"));
+        QCOMPARE(w->MSComm1->port()->baudRate(), 19200);
+        QVERIFY(w->MSComm1->portOpen());
+        clickOn(w->Command2);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02PC\x93\x03"));
+        QCOMPARE(w->Command2->text(), QString("9600 bds"));
+        QCOMPARE(w->MSComm1->port()->baudRate(), 9600);
+        QCOMPARE(colouredText(w->Text1),
+                 QString("[0]>> PC SPEED 19200 bds <<\n[255]<02>Pc<B3><03>\n"
+                         "[0]>> PC SPEED 9600 bds <<\n[255]<02>PC<93><03>\n"));
+        // A port choice returns to 9600 whatever the button says.
+        clickOn(w->Command2);
+        clickOn(w->Option1[0]);
+        QCOMPARE(w->MSComm1->port()->baudRate(), 9600);
+        QCOMPARE(w->Command2->text(), QString("19200 bds"));
+    }
+
+    void closeThenConfigureGivesAFreshWindow() {
+        RDData* w = openDataWindow();
+        QPointer<RDData> first = w;
+        w->GetDate->click();
+        clickOn(w->buzzer);
+        clickOn(w->Command6);
+        clickOn(w->Command1); // RTS fails on a pty: not shown
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(first.isNull());
+        QVERIFY(!RDData::existing());
+        RDData* again = RDData::instance();
+        QVERIFY(again->MSComm1->portOpen());
+        QCOMPARE(again->MSComm1->commPort(), 1);
+        QCOMPARE(again->Text1->text(), QString());
+        QVERIFY(!again->buzzer->isChecked());
+        QCOMPARE(again->Command6->text(), QString("Send XOFF"));
+        QVERIFY(!again->Option1[0]->isChecked() && !again->Option1[1]->isChecked());
+    }
+
+    void dialogsCloseWithTheDataWindow() {
+        RDData* w = openDataWindow();
+        QPointer<QWidget> dialog = new QWidget;
+        dialog->setAttribute(Qt::WA_DeleteOnClose);
+        dialog->show();
+        w->adoptDialog(dialog);
+        w->Command1_Click();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(dialog.isNull());
+    }
+};
+
+QTEST_MAIN(TestLink)
+#include "tst_link.moc"
