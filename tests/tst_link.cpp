@@ -176,7 +176,7 @@ private slots:
         QVERIFY(device->write("\x06" "DATE\r"));
         w->MemFree->click();
         QCOMPARE(device->readAtLeast(10), QByteArray("\x02QD\x95\x03\x02QM\x9E\x03"));
-        QVERIFY(QTest::qWaitFor([&] { return w->Text1->text().endsWith("DATE\r\n"); }));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("DATE\r\n"); }));
         QCOMPARE(w->Text1->text(), QString(">> GET DATE <<\r\n<02>QD<95><03>\r\n"
                                            ">> MEMORY FREE <<\r\n<02>QM<9E><03>\r\n"
                                            "<ACK>\r\nDATE\r\n"));
@@ -215,7 +215,7 @@ private slots:
         QVERIFY(!w->Text1->text().contains("ERROR"));
         // The receive loop reads the new port.
         QVERIFY(device->write("X\r"));
-        QVERIFY(QTest::qWaitFor([&] { return w->Text1->text().endsWith("X\r\n"); }));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("X\r\n"); }));
     }
 
     void failedPortChoiceStopsReadingAndWritesFail() {

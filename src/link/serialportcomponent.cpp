@@ -193,10 +193,12 @@ int SerialPortComponent::setRTSEnable(bool enable) {
 
 void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
     // Open, write and RTS failures are reported by their own calls. A resource
-    // error on an open port means the device is gone: a pulled USB adapter or
-    // the far end of a pseudo-terminal closed. Qt may report it several times
-    // and from inside its own read handler, so close later, and only once.
-    if (error != QSerialPort::ResourceError || !port_.isOpen() || losing_)
+    // or read error on an open port means the device is gone: a pulled USB
+    // adapter (resource error) or the far end of a pseudo-terminal closed
+    // (read error, repeated on every turn of the event loop). Qt reports it
+    // from inside its own read handler, so close later, and only once.
+    const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
+    if (!gone || !port_.isOpen() || losing_)
         return;
     losing_ = true;
     const QString why = port_.errorString();

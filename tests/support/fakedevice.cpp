@@ -2,6 +2,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTimer>
 #include <QThread>
 
 #include <cerrno>
@@ -56,7 +58,11 @@ bool FakeDevice::write(const QByteArray& bytes) {
             return false;
         if (clock.elapsed() > 30000)
             return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+        // The line is full: let the program read for a moment, in a real
+        // event loop so its receive timer runs as it does in production.
+        QEventLoop loop;
+        QTimer::singleShot(1, &loop, &QEventLoop::quit);
+        loop.exec();
     }
     return true;
 }

@@ -11,7 +11,9 @@
 #include <QRadioButton>
 #include <QString>
 #include <QTest>
+#include <QEventLoop>
 #include <QTextBlock>
+#include <QTimer>
 
 // Counts beeps while alive, instead of sounding them.
 struct BeepCounter {
@@ -57,7 +59,25 @@ inline void unloadDataWindow() {
     QApplication::processEvents();
 }
 
+// Runs a real event loop, as the program's own, until the predicate holds or
+// the timeout passes. (QTest::qWaitFor sleeps between passes, which starves
+// the receive loop's zero timer.)
+template <typename Predicate> bool waitUntil(Predicate predicate, int timeoutMs = 5000) {
+    if (predicate())
+        return true;
+    QEventLoop loop;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
+        if (predicate())
+            loop.quit();
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    poll.start(2);
+    loop.exec();
+    return predicate();
+}
+
 // Runs the event loop until the data field's text has at least n characters.
 inline bool waitForLength(RichTextField* field, int n, int timeoutMs = 5000) {
-    return QTest::qWaitFor([&] { return field->length() >= n; }, timeoutMs);
+    return waitUntil([&] { return field->length() >= n; }, timeoutMs);
 }

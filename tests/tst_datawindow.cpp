@@ -1,0 +1,248 @@
+// The data window's start-up, its data field and the receive loop, against a
+// fake device on a pseudo-terminal.
+
+#include "datawindow/colours.h"
+#include "datawindow/receive.h"
+#include "fakedevice.h"
+#include "link/frame.h"
+#include "link/serialportcomponent.h"
+#include "testsupport.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QScrollBar>
+#include <QSerialPort>
+#include <QTimer>
+
+class TestDataWindow : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDevice> device;
+
+    RDData* openOnDevice() {
+        device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        RDData* w = RDData::instance();
+        w->show();
+        return w;
+    }
+
+private slots:
+    void cleanup() {
+        unloadDataWindow();
+        device.reset();
+        platform::resetSeams();
+    }
+
+    void startupOnAFreePort() {
+        BeepCounter beeps;
+        RDData* w = openOnDevice();
+        QVERIFY(w->MSComm1->portOpen());
+        QCOMPARE(w->MSComm1->commPort(), 1);
+        QCOMPARE(w->MSComm1->settings(), QString("9600,N,8,1"));
+        QCOMPARE(w->MSComm1->inputLen(), 31);
+        QCOMPARE(w->MSComm1->port()->baudRate(), 9600);
+        QCOMPARE(w->windowTitle(), QString("Read Data"));
+        QCOMPARE(w->Text1->text(), QString());
+        QCOMPARE(w->Text1->selColor(), colour::Red);
+        QCOMPARE(w->Command6->text(), QString("Send XOFF"));
+        QCOMPARE(w->Myhelp->text(),
+                 QString("Select a button an click right button to get a help about this function"));
+        QCOMPARE(beeps.count, 0);
+        QVERIFY(!w->Command3->isEnabled());
+        QVERIFY(!w->Command2->isEnabled());
+        QVERIFY(w->scroll->isChecked());
+        QVERIFY(!w->Option1[0]->isChecked() && !w->Option1[1]->isChecked());
+        QVERIFY(w->timer1Enabled());
+        for (QWidget* b : {(QWidget*)w->GetDate, (QWidget*)w->SetDate, (QWidget*)w->buzzer,
+                           (QWidget*)w->Manual, (QWidget*)w->AccuracyP, (QWidget*)w->Command1})
+            QVERIFY(b->isEnabled());
+        for (QLabel* l : {w->Lch1, w->Lch4, w->Lothers, w->TaccuracyR, w->TaccuracyP})
+            QCOMPARE(l->text(), QString());
+        // Configure twice: the same window, nothing re-opened or reset.
+        w->GetDate->click();
+        QCOMPARE(RDData::instance(), w);
+        QVERIFY(w->Text1->text().startsWith(">> GET DATE <<"));
+    }
+
+    void startupWithCom1Missing() {
+        BeepCounter beeps;
+        pointPortAtNothing(1);
+        RDData* w = RDData::instance();
+        QCOMPARE(beeps.count, 2);
+        QVERIFY(!w->MSComm1->portOpen());
+        const QString text = w->Text1->text();
+        QVERIFY2(text.startsWith("Error #  8002\r\n"), qPrintable(text));
+        QVERIFY(text.endsWith("\r\n"));
+        QCOMPARE(text.count("\r\n"), 2);
+        QVERIFY(text.contains("/dev/krt418-no-such-port"));
+        // Start-up goes on: every button usable, the ready help shown.
+        QVERIFY(w->GetDate->isEnabled());
+        QCOMPARE(w->Myhelp->text(),
+                 QString("Select a button an click right button to get a help about this function"));
+        // Ticks on the closed port read nothing and write nothing.
+        QTest::qWait(20);
+        QCOMPARE(w->Text1->text(), text);
+    }
+
+    void startupWithCom1HeldElsewhere() {
+        BeepCounter beeps;
+        FakeDevice held;
+        held.attachAs(1);
+        QSerialPort other(held.path());
+        QVERIFY(other.open(QIODevice::ReadWrite));
+        RDData* w = RDData::instance();
+        QCOMPARE(beeps.count, 1);
+        QVERIFY(w->Text1->text().startsWith("Error #  8005\r\n"));
+        QCOMPARE(w->Myhelp->text(), QString("Select communication port and activate it !"));
+    }
+
+    void chunkTransform_data() {
+        QTest::addColumn<QByteArray>("chunk");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("ack alone") << QByteArray("\x06") << QByteArray("<ACK>\r\n");
+        QTest::newRow("ack inside") << QByteArray("ab\x06" "cd") << QByteArray("ab<ACK>\r\ncd");
+        QTest::newRow("ack and nak") << QByteArray("\x15x\x06y") << QByteArray("<NACK>\r\nx<ACK>\ry");
+        QTest::newRow("two acks") << QByteArray("\x06\x06") << QByteArray("<ACK>\r\n\x06");
+        QTest::newRow("two crs") << QByteArray("a\rb\rc") << QByteArray("a\r\nb\rc");
+        QTest::newRow("nak only") << QByteArray("\x15") << QByteArray("<NACK>\r\n");
+        QTest::newRow("stx etx kept") << QByteArray("\x02QD\x95\x03") << QByteArray("\x02QD\x95\x03");
+        QTest::newRow("empty") << QByteArray() << QByteArray("");
+    }
+    void chunkTransform() {
+        QFETCH(QByteArray, chunk);
+        QFETCH(QByteArray, text);
+        QCOMPARE(transformChunk(chunk), QString::fromLatin1(text));
+    }
+
+    void deviceTextIsBlueAndColourIsRestored() {
+        RDData* w = openOnDevice();
+        w->GetDate->click();
+        QVERIFY(device->write("\x06" "07.02.97 14:30:00             \r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("\r\n\r\n") ||
+                                             w->Text1->text().endsWith("   \r\n"); }));
+        QCOMPARE(colouredText(w->Text1),
+                 QString("[0]>> GET DATE <<\n[255]<02>QD<95><03>\n"
+                         "[16711680]<ACK>\n07.02.97 14:30:00             \n"));
+        QCOMPARE(w->Text1->selColor(), colour::Red);
+        // At most 31 characters a tick: a long answer arrives in pieces, each
+        // transformed on its own, so every first CR of a piece gets its LF.
+        w->Text1->setText(QString());
+        const QByteArray lines = QByteArray(30, 'A') + '\r' + QByteArray(30, 'B') + '\r';
+        QVERIFY(device->write(lines));
+        QVERIFY(waitUntil([&] { return w->Text1->length() >= 62; }));
+        QCOMPARE(w->Text1->text(), QString(QByteArray(30, 'A') + "\r\n" + QByteArray(30, 'B') + "\r\n"));
+    }
+
+    void everyByteValueArrivesAsItsCharacter() {
+        RDData* w = openOnDevice();
+        // All 256 values but those the receive loop turns into text or line ends.
+        QByteArray all;
+        for (int i = 0; i < 256; ++i)
+            if (i != 0x06 && i != 0x15 && i != '\r' && i != '\n')
+                all.append(char(i));
+        QVERIFY(device->write(all));
+        QVERIFY(waitUntil([&] { return w->Text1->length() >= all.size(); }));
+        QCOMPARE(w->Text1->text(), QString::fromLatin1(all));
+        QCOMPARE(krt::toWire(w->Text1->text()), all);
+    }
+
+    void nothingLostIn100kB() {
+        RDData* w = openOnDevice();
+        QByteArray data(100 * 1024, Qt::Uninitialized);
+        auto* rng = QRandomGenerator::global();
+        for (char& c : data) {
+            do
+                c = char(rng->bounded(256));
+            while (c == 0x06 || c == 0x15 || c == '\r');
+        }
+        QVERIFY(device->write(data));
+        QVERIFY(waitForLength(w->Text1, data.size(), 30000));
+        QTest::qWait(20);
+        QCOMPARE(w->Text1->length(), data.size());
+        // Line feeds are line ends in the field, read back as CR LF.
+        QVERIFY(w->Text1->text() == QString::fromLatin1(data).replace("\n", "\r\n"));
+    }
+
+    void autoScrollOffLeavesTheViewAndSelection() {
+        RDData* w = openOnDevice();
+        w->resize(900, 500);
+        QString many;
+        for (int i = 0; i < 200; ++i)
+            many += QStringLiteral("line %1\r\n").arg(i);
+        w->append(many, colour::Black);
+        QScrollBar* bar = w->Text1->verticalScrollBar();
+        QTRY_VERIFY(bar->value() >= bar->maximum() - 1);
+        w->scroll->setChecked(false);
+        bar->setValue(0);
+        QTextCursor selection(w->Text1->document());
+        selection.setPosition(0);
+        selection.setPosition(4, QTextCursor::KeepAnchor);
+        w->Text1->setTextCursor(selection);
+        QVERIFY(device->write("device says hello\r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().contains("hello"); }));
+        QCOMPARE(bar->value(), 0);
+        QCOMPARE(w->Text1->textCursor().selectedText(), QString("line"));
+        QVERIFY(w->Text1->isEnabled());
+        QVERIFY(w->Text1->text().endsWith("line 199\r\ndevice says hello\r\n"));
+        // A command's title line brings the view to the end again.
+        w->MemFree->click();
+        QTRY_VERIFY(bar->value() >= bar->maximum() - 1);
+        QVERIFY(bar->maximum() > 0);
+    }
+
+    void deviceTextReenablesADisabledField() {
+        RDData* w = openOnDevice();
+        w->Text1->setEnabled(false); // as a dialog does while it is open
+        QVERIFY(device->write("\x06"));
+        QVERIFY(waitUntil([&] { return w->Text1->isEnabled(); }));
+        QCOMPARE(w->Text1->text(), QString("<ACK>\r\n"));
+    }
+
+    void quietLineDoesNotTick() {
+        RDData* w = openOnDevice();
+        QVERIFY(device->write("x"));
+        QVERIFY(waitUntil([&] { return w->Text1->length() == 1; }));
+        QTest::qWait(20);
+        QVERIFY(!w->Timer1->isActive());
+        QVERIFY(w->timer1Enabled());
+        QVERIFY(device->write("y"));
+        QVERIFY(waitUntil([&] { return w->Text1->length() == 2; }));
+    }
+
+    void portVanishingIsReportedOnceAndReadingStops() {
+        RDData* w = openOnDevice();
+        w->GetDate->click();
+        QVERIFY(device->write("partial answer"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("answer"); }));
+        device->vanish();
+        QVERIFY(waitUntil([&] { return w->Text1->text().contains("PORT ERROR"); }));
+        QTest::qWait(200);
+        const QString text = w->Text1->text();
+        QCOMPARE(text.count("PORT ERROR"), 1);
+        QVERIFY(text.endsWith(">> PORT ERROR: 8101 <<\r\n"));
+        QVERIFY(!w->MSComm1->portOpen());
+        QVERIFY(!w->Timer1->isActive());
+        // Writes now fail with the closed-port report; the window lives on.
+        w->MemFree->click();
+        QVERIFY(w->Text1->text().endsWith(">> MEMORY FREE <<\r\n>> PORT ERROR: 8018 <<\r\n"));
+        // The device is back: "Com1" opens it again and reading resumes.
+        QVERIFY(device->reopen());
+        device->attachAs(1);
+        clickOn(w->Option1[0]);
+        QVERIFY(w->MSComm1->portOpen());
+        QVERIFY(device->write("back\r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("back\r\n"); }));
+    }
+
+    void errorTextReplacesWholeTextInDefaultColour() {
+        BeepCounter beeps;
+        pointPortAtNothing(1);
+        RDData* w = RDData::instance();
+        QVERIFY(colouredText(w->Text1).startsWith("[0]Error #  8002\n"));
+    }
+};
+
+QTEST_MAIN(TestDataWindow)
+#include "tst_datawindow.moc"
