@@ -32,6 +32,11 @@ RDData* RDData::instance() {
     if (!instance_) {
         instance_ = new RDData();
         instance_->Form_Load();
+        // "Save mesures ..." is offered once the field holds something written
+        // after start-up, and goes again when "Clear" empties it.
+        RDData* w = instance_;
+        connect(w->Text1, &RichTextField::changed, w,
+                [w] { w->Command3->setEnabled(w->Text1->length() > 0); });
     }
     return instance_;
 }
@@ -217,7 +222,7 @@ void RDData::buildLayout() {
     helpPalette.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
     helpPalette.setColor(QPalette::WindowText, Qt::white);
     Myhelp->setPalette(helpPalette);
-    Myhelp->setAccessibleName(QStringLiteral("Help"));
+    Myhelp->setAccessibleDescription(QStringLiteral("Help"));
 
     // Left: the command groups, as the operator reads them top to bottom.
     auto* left = new QVBoxLayout;

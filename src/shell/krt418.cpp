@@ -2,6 +2,7 @@
 
 #include "datawindow/rddata.h"
 #include "platform/seams.h"
+#include "shell/about.h"
 #include "shell/picture.h"
 
 #include <QCoreApplication>
@@ -66,8 +67,9 @@ KRT418::KRT418(QWidget* parent) : QWidget(parent) {
     courier.setStyleHint(QFont::TypeWriter);
     MSGtime->setFont(courier);
     MSGDate = clockLabel("MSGDate", Image1);
-    MSGtime->setAccessibleName(QStringLiteral("Time"));
-    MSGDate->setAccessibleName(QStringLiteral("Date"));
+    // The clock labels' own text is what assistive technology reads.
+    MSGtime->setAccessibleDescription(QStringLiteral("Time"));
+    MSGDate->setAccessibleDescription(QStringLiteral("Date"));
     // The clock stands on the stopwatch's face.
     auto* face = new QVBoxLayout(Image1);
     face->addStretch(3);
@@ -134,7 +136,14 @@ void KRT418::Command1_Click() {
     data->activateWindow();
 }
 
-void KRT418::Command2_Click() {}
+void KRT418::Command2_Click() {
+    // Every "About..." starts the credits line from its beginning.
+    About::scrollCounter = 0;
+    About* about = About::instance();
+    about->show();
+    about->raise();
+    about->activateWindow();
+}
 
 void KRT418::Command3_Click() {
     // Ends everything at once: no window is asked, nothing is saved.

@@ -1,0 +1,121 @@
+// Keyboard and assistive-technology use of the main and data windows.
+
+#include "fakedevice.h"
+#include "shell/krt418.h"
+#include "testsupport.h"
+
+#include <QAccessible>
+#include <QAccessibleTextInterface>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+QString accessibleText(QWidget* w, QAccessible::Text which = QAccessible::Name) {
+    QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
+    return iface ? iface->text(which) : QStringLiteral("<no interface>");
+}
+
+// The widgets Tab visits from the window's first focus widget, in order.
+QList<QWidget*> tabChain(QWidget* window) {
+    QList<QWidget*> chain;
+    QWidget* start = window->nextInFocusChain();
+    QWidget* w = start;
+    do {
+        if (w->isVisible() && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) &&
+            w->window() == window)
+            chain.append(w);
+        w = w->nextInFocusChain();
+    } while (w != start && chain.size() < 200);
+    return chain;
+}
+} // namespace
+
+class TestAccessibility : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<FakeDevice> device;
+
+private slots:
+    void initTestCase() { QAccessible::setActive(true); }
+
+    void cleanup() {
+        unloadDataWindow();
+        device.reset();
+    }
+
+    void dataWindowControlsAreNamedByTheirCaptions() {
+        device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        RDData* w = RDData::instance();
+        w->show();
+        const auto buttons = w->findChildren<QAbstractButton*>();
+        QVERIFY(buttons.size() >= 25);
+        for (QAbstractButton* b : buttons)
+            QCOMPARE(accessibleText(b), b->text());
+        for (QGroupBox* g : w->findChildren<QGroupBox*>())
+            QCOMPARE(accessibleText(g), g->title());
+        // The XON/XOFF button's name follows its caption.
+        clickOn(w->Command6);
+        QCOMPARE(accessibleText(w->Command6), QString("Send XON"));
+        // Labels expose their text: help line and display labels.
+        QCOMPARE(accessibleText(w->Myhelp), w->Myhelp->text());
+        w->Lch1->setText("5 sec.");
+        QCOMPARE(accessibleText(w->Lch1), QString("5 sec."));
+        // The data field exposes its whole text.
+        w->GetDate->click();
+        QAccessibleInterface* field = QAccessible::queryAccessibleInterface(w->Text1);
+        QVERIFY(field);
+        QCOMPARE(field->text(QAccessible::Name), QString("Data from/to KRT 418"));
+        QAccessibleTextInterface* text = field->textInterface();
+        QVERIFY(text);
+        QVERIFY(text->text(0, text->characterCount()).startsWith(">> SENDING XOFF <<"));
+    }
+
+    void everyDataWindowControlIsReachableWithTab() {
+        device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        RDData* w = RDData::instance();
+        w->show();
+        const QList<QWidget*> chain = tabChain(w);
+        for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
+            if (b->isEnabled())
+                QVERIFY2(chain.contains(b), qPrintable(b->objectName()));
+        }
+        QVERIFY(chain.contains(w->Text1));
+        // Groups in reading order: queries before commands before the port.
+        QVERIFY(chain.indexOf(w->GetDate) < chain.indexOf(w->SetDate));
+        QVERIFY(chain.indexOf(w->SetDate) < chain.indexOf(w->buzzer));
+        QVERIFY(chain.indexOf(w->Others) < chain.indexOf(w->Command6));
+    }
+
+    void mainWindowClockAndButtons() {
+        KRT418 w;
+        w.show();
+        for (QPushButton* b : w.findChildren<QPushButton*>())
+            QCOMPARE(accessibleText(b), b->text());
+        QCOMPARE(accessibleText(w.MSGtime), w.MSGtime->text());
+        QCOMPARE(accessibleText(w.MSGDate), w.MSGDate->text());
+        QVERIFY(!w.MSGtime->text().isEmpty());
+        const QList<QWidget*> chain = tabChain(&w);
+        QVERIFY(chain.contains(w.Command1) && chain.contains(w.Command2) &&
+                chain.contains(w.Command3));
+    }
+
+    void dataFieldKeepsItsColoursOnWhite() {
+        device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        RDData* w = RDData::instance();
+        QPalette dark = QApplication::palette();
+        dark.setColor(QPalette::Base, Qt::black);
+        dark.setColor(QPalette::Text, Qt::white);
+        QApplication::setPalette(dark);
+        w->show();
+        QCOMPARE(w->Text1->palette().color(QPalette::Base), QColor(Qt::white));
+        QCOMPARE(w->Text1->palette().color(QPalette::Disabled, QPalette::Base), QColor(Qt::white));
+        QApplication::setPalette(QPalette());
+    }
+};
+
+QTEST_MAIN(TestAccessibility)
+#include "tst_accessibility.moc"
