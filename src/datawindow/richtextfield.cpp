@@ -43,6 +43,7 @@ void RichTextField::setSelText(const QString& text) {
     QTextCharFormat format;
     format.setForeground(colour::toQColor(selColor_));
     end.insertText(text, format);
+    emit selTextInserted(text);
 }
 
 int RichTextField::selStart() const { return textCursor().position(); }

@@ -29,6 +29,9 @@ public:
 signals:
     // After every change of the field's text.
     void changed();
+    // After every SelText insertion, with the characters exactly as given
+    // (the field itself keeps CR LF and a lone LF alike as one line break).
+    void selTextInserted(const QString& text);
 
 private:
     int selColor_ = 0;
