@@ -1,5 +1,208 @@
-#include "datawindow/rddata.h"
+#include "dialogs/locktime.h"
 
-void RDData::Channel1_Click() {}
-void RDData::Channel4_Click() {}
-void RDData::Others_Click() {}
+#include "datawindow/colours.h"
+#include "datawindow/rddata.h"
+#include "datawindow/richtextfield.h"
+#include "dialogs/numbertext.h"
+#include "link/frame.h"
+#include "platform/seams.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+QPointer<LockTime> LockTime::instance_;
+
+const char* const LockTime::PromptChannel1 = "Channel 1 Lock:";
+const char* const LockTime::PromptChannel4 = "Channel 4 Lock:";
+const char* const LockTime::PromptOthers = "Others channels Lock:";
+
+namespace {
+
+const char* const kInitialPrompt = "Select the time to lock:";
+
+struct Group {
+    const char* prompt;
+    const char* code;
+    QLabel* RDData::*label;
+    const char* title;
+};
+
+// Compared in this order; the first exact match wins.
+const std::array<Group, 3> kGroups = {{
+    {LockTime::PromptChannel1, krt::code::LockChannel1, &RDData::Lch1, krt::title::LockChannel1},
+    {LockTime::PromptChannel4, krt::code::LockChannel4, &RDData::Lch4, krt::title::LockChannel4},
+    {LockTime::PromptOthers, krt::code::LockOthers, &RDData::Lothers, krt::title::LockOthers},
+}};
+
+struct Unit {
+    char letter;
+    const char* labelSuffix;
+    const char* titleSuffix;
+};
+
+// By OTime index.
+const std::array<Unit, 2> kUnits = {{
+    {'S', " sec.", krt::title::LockSecondsSuffix},
+    {'D', " 1/10 sec.", krt::title::LockTenthsSuffix},
+}};
+
+constexpr double kLowest = 0;
+constexpr double kHighest = 99;
+
+} // namespace
+
+LockTime* LockTime::instance() {
+    if (!instance_) {
+        instance_ = new LockTime();
+        instance_->Form_Load();
+    }
+    return instance_;
+}
+
+LockTime* LockTime::existing() {
+    return instance_;
+}
+
+void LockTime::openFor(const char* prompt) {
+    LockTime* d = instance();
+    d->show();
+    d->raise();
+    d->activateWindow();
+    d->LabelChannel->setText(QString::fromLatin1(prompt));
+    d->LabelChannel->setAccessibleName(d->LabelChannel->text());
+    d->TLock->setAccessibleName(d->LabelChannel->text());
+}
+
+LockTime::LockTime() : QDialog(nullptr) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setObjectName(QStringLiteral("LockTime"));
+    setWindowTitle(QStringLiteral("Lock time select"));
+
+    LabelChannel = new QLabel(QString::fromLatin1(kInitialPrompt), this);
+    LabelChannel->setObjectName(QStringLiteral("LabelChannel"));
+    LabelChannel->setAccessibleName(LabelChannel->text());
+
+    TLock = new QLineEdit(this);
+    TLock->setObjectName(QStringLiteral("TLock"));
+    TLock->setMaxLength(2);
+    TLock->setAccessibleName(LabelChannel->text());
+    TLock->setMaximumWidth(TLock->fontMetrics().horizontalAdvance(QStringLiteral("0000")) + 12);
+
+    OTime[0] = new QRadioButton(QStringLiteral("seconds"), this);
+    OTime[1] = new QRadioButton(QStringLiteral("1/10 seconds"), this);
+    auto* units = new QButtonGroup(this);
+    for (int i = 0; i < 2; ++i) {
+        OTime[i]->setObjectName(QStringLiteral("OTime_%1").arg(i));
+        OTime[i]->setAccessibleName(OTime[i]->text());
+        units->addButton(OTime[i], i);
+    }
+    OTime[0]->setChecked(true);
+
+    Command1 = new QPushButton(QStringLiteral("OK"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAccessibleName(Command1->text());
+    Command1->setDefault(true);
+    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
+    Command2->setObjectName(QStringLiteral("Command2"));
+    Command2->setAccessibleName(Command2->text());
+
+    auto* value = new QHBoxLayout;
+    value->addWidget(TLock);
+    auto* unitColumn = new QVBoxLayout;
+    unitColumn->addWidget(OTime[0]);
+    unitColumn->addWidget(OTime[1]);
+    value->addLayout(unitColumn);
+    value->addStretch(1);
+    auto* buttons = new QHBoxLayout;
+    buttons->addStretch(1);
+    buttons->addWidget(Command1);
+    buttons->addWidget(Command2);
+    auto* outer = new QVBoxLayout(this);
+    outer->addWidget(LabelChannel);
+    outer->addLayout(value);
+    outer->addLayout(buttons);
+
+    setTabOrder(TLock, OTime[0]);
+    setTabOrder(OTime[0], OTime[1]);
+    setTabOrder(OTime[1], Command1);
+    setTabOrder(Command1, Command2);
+    TLock->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &LockTime::Command1_Click);
+    connect(Command2, &QPushButton::clicked, this, &LockTime::Command2_Click);
+
+    if (RDData* w = RDData::existing()) w->adoptDialog(this);
+}
+
+void LockTime::Form_Load() {
+    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+}
+
+void LockTime::Command1_Click() {
+    const std::optional<double> number = numbertext::read(TLock->text());
+    if (!number) return; // the operator corrects the value or cancels
+
+    if (*number < kLowest || *number > kHighest) {
+        platform::beep();
+        close();
+        return;
+    }
+    RDData* w = RDData::existing();
+    if (!w) {
+        close(); // nothing left to send to
+        return;
+    }
+
+    const QString caption = LabelChannel->text();
+    for (const Group& g : kGroups) {
+        if (caption != QLatin1String(g.prompt)) continue;
+        const Unit& unit = kUnits[OTime[0]->isChecked() ? 0 : 1];
+        const QString typed = TLock->text();
+        (w->*g.label)->setText(typed + QLatin1String(unit.labelSuffix));
+        w->append(QLatin1String(g.title) + typed + QLatin1String(unit.titleSuffix) +
+                      QStringLiteral("\r\n"),
+                  colour::Black);
+        if (typed.size() == 1) TLock->setText(QLatin1Char('0') + typed);
+        const QByteArray payload = QByteArray(g.code) + unit.letter + krt::toWire(TLock->text());
+        // A failed write is reported by the data window; the dialog stays
+        // open so the operator can try again or cancel.
+        if (!w->send(krt::buildFrame(payload))) return;
+        w->append(krt::frameImage(payload) + QLatin1Char('\n'), colour::Red);
+        break;
+    }
+    close();
+}
+
+void LockTime::Command2_Click() {
+    close();
+}
+
+void LockTime::reject() {
+    close();
+}
+
+void LockTime::closeEvent(QCloseEvent* event) {
+    if (RDData* w = RDData::existing()) w->releaseDataField();
+    // Unloaded: the next opening builds a fresh dialog even before this one
+    // is deleted.
+    instance_ = nullptr;
+    event->accept();
+}
+
+void RDData::Channel1_Click() {
+    LockTime::openFor(LockTime::PromptChannel1);
+}
+void RDData::Channel4_Click() {
+    LockTime::openFor(LockTime::PromptChannel4);
+}
+void RDData::Others_Click() {
+    LockTime::openFor(LockTime::PromptOthers);
+}

@@ -1,3 +1,113 @@
-#include "datawindow/rddata.h"
+#include "dialogs/waccuracyr.h"
 
-void RDData::AccuracyR_Click() {}
+#include "datawindow/colours.h"
+#include "datawindow/rddata.h"
+#include "datawindow/richtextfield.h"
+#include "link/frame.h"
+
+#include <QButtonGroup>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QRadioButton>
+
+QPointer<WaccuracyR> WaccuracyR::instance_;
+
+namespace {
+
+struct Choice {
+    const char* caption;
+    krt::Cmd command;  // OFF is "Pl", a lower-case l
+    const char* shown; // in the data window's TaccuracyR
+};
+
+// By Option1 index.
+const std::array<Choice, 2> kChoices = {{
+    {"OFF", krt::Cmd::RunTimeOff, "OFF"},
+    {"1/10 Seconds", krt::Cmd::RunTimeTenths, "1/10 Sec."},
+}};
+
+} // namespace
+
+WaccuracyR* WaccuracyR::instance() {
+    if (!instance_) {
+        instance_ = new WaccuracyR();
+        instance_->Form_Load();
+    }
+    return instance_;
+}
+
+WaccuracyR* WaccuracyR::existing() {
+    return instance_;
+}
+
+WaccuracyR::WaccuracyR() : QDialog(nullptr) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setModal(false);
+    setObjectName(QStringLiteral("WaccuracyR"));
+    setWindowTitle(QStringLiteral("Running time Selection"));
+
+    auto* options = new QButtonGroup(this);
+    for (int i = 0; i < 2; ++i) {
+        Option1[i] = new QRadioButton(QString::fromLatin1(kChoices[i].caption), this);
+        Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
+        Option1[i]->setAccessibleName(Option1[i]->text());
+        options->addButton(Option1[i], i);
+    }
+    Command1 = new QPushButton(QStringLiteral("SET"), this);
+    Command1->setObjectName(QStringLiteral("Command1"));
+    Command1->setAccessibleName(Command1->text());
+    Command1->setDefault(true);
+
+    auto* grid = new QGridLayout(this);
+    grid->addWidget(Option1[0], 0, 0);
+    grid->addWidget(Option1[1], 1, 0);
+    grid->addWidget(Command1, 0, 1, 2, 1, Qt::AlignVCenter);
+
+    setTabOrder(Option1[0], Option1[1]);
+    setTabOrder(Option1[1], Command1);
+    Option1[0]->setFocus();
+
+    connect(Command1, &QPushButton::clicked, this, &WaccuracyR::Command1_Click);
+
+    if (RDData* w = RDData::existing()) w->adoptDialog(this);
+}
+
+void WaccuracyR::Form_Load() {
+    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+}
+
+void WaccuracyR::Command1_Click() {
+    RDData* w = RDData::existing();
+    for (int i = 0; w && i < 2; ++i) {
+        if (!Option1[i]->isChecked()) continue;
+        const krt::Command& c = krt::command(kChoices[i].command);
+        w->TaccuracyR->setText(QString::fromLatin1(kChoices[i].shown));
+        w->append(QString::fromLatin1(c.title) + QStringLiteral("\r\n"), colour::Black);
+        // A failed write is reported by the data window; the dialog closes
+        // all the same, as after any SET.
+        if (w->send(krt::buildFrame(c.payload)))
+            w->append(krt::frameImage(c.payload) + QLatin1Char('\n'), colour::Red);
+    }
+    close();
+}
+
+void WaccuracyR::reject() {
+    close();
+}
+
+void WaccuracyR::closeEvent(QCloseEvent* event) {
+    if (RDData* w = RDData::existing()) w->releaseDataField();
+    // Unloaded: the next opening builds a fresh dialog even before this one
+    // is deleted.
+    instance_ = nullptr;
+    event->accept();
+}
+
+void RDData::AccuracyR_Click() {
+    WaccuracyR* d = WaccuracyR::instance();
+    d->show();
+    d->raise();
+    d->activateWindow();
+}
