@@ -1,5 +1,51 @@
 // Saving the data field to a file.
 
 #include "datawindow/rddata.h"
+#include "datawindow/richtextfield.h"
+#include "link/frame.h"
+#include "platform/seams.h"
 
-void RDData::Command3_Click() {}
+#include <QDir>
+#include <QSaveFile>
+#include <QTextBlock>
+#include <QTextDocument>
+
+namespace {
+const char* const kFileTypes = "Excel (*.xls);;Text (*.txt);;all (*.*)";
+const char* const kSuggestedName = "Mesures";
+
+// The whole file goes to a temporary file beside the target and replaces it
+// only once complete: a failed save leaves any earlier file as it was, and
+// nothing is left behind either way. Returns an empty string on success,
+// else the reason.
+QString writeWhole(const QString& fileName, const QByteArray& bytes) {
+    QSaveFile file(fileName);
+    if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+    // Flush before committing: commit() itself overlooks a final flush that
+    // falls short (a full disk) and would put a truncated file in place.
+    // An uncommitted QSaveFile discards its temporary file.
+    if (file.write(bytes) != bytes.size() || !file.flush()) return file.errorString();
+    if (!file.commit()) return file.errorString();
+    return QString();
+}
+} // namespace
+
+void RDData::Command3_Click() {
+    // What is saved is the field as it is now: bytes that arrive while the
+    // operator picks a name are not part of it.
+    const QByteArray bytes = krt::toWire(Text1->text() + QStringLiteral("\r\n"));
+    Text1->setEnabled(false);
+
+    const QString fileName = platform::seams().saveFileName(this, QString::fromLatin1(kFileTypes),
+                                                            QString::fromLatin1(kSuggestedName));
+    QString failure;
+    if (!fileName.isEmpty()) failure = writeWhole(fileName, bytes);
+
+    Text1->setEnabled(true);
+    if (failure.isEmpty()) return;
+    // The report gets a line of its own, even after a line still open.
+    const bool lineOpen = Text1->document()->lastBlock().length() > 1;
+    appendInCurrentColour((lineOpen ? QStringLiteral("\r\n") : QString()) +
+                          QStringLiteral(">> SAVE ERROR: ") + QDir::toNativeSeparators(fileName) +
+                          QStringLiteral(": ") + failure + QStringLiteral(" <<\r\n"));
+}
