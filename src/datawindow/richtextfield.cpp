@@ -31,6 +31,20 @@ RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent) {
     setPalette(pal);
 
     connect(this, &QPlainTextEdit::textChanged, this, &RichTextField::changed);
+
+    // A flooding device appends thousands of times a second; repainting after
+    // each would cost far more than the appends. One repaint per screen
+    // refresh shows the same: the text, colours and caret are updated by every
+    // append, only the pixels wait up to one refresh.
+    paintGate_.setSingleShot(true);
+    paintGate_.setInterval(16);
+    paintGate_.setTimerType(Qt::PreciseTimer);
+    connect(&paintGate_, &QTimer::timeout, this, [this] {
+        if (updatesEnabled())
+            return; // nothing was held: the line went quiet
+        setUpdatesEnabled(true);
+        paintGate_.start();
+    });
 }
 
 void RichTextField::setSelColor(int colourNumber) { selColor_ = colourNumber; }
@@ -38,6 +52,7 @@ void RichTextField::setSelColor(int colourNumber) { selColor_ = colourNumber; }
 void RichTextField::setSelText(const QString& text) {
     if (text.isEmpty())
         return;
+    holdPaintingAfterInsert();
     QTextCursor end(document());
     end.movePosition(QTextCursor::End);
     QTextCharFormat format;
@@ -46,11 +61,27 @@ void RichTextField::setSelText(const QString& text) {
     emit selTextInserted(text);
 }
 
+void RichTextField::holdPaintingAfterInsert() {
+    // The first insertion after a quiet spell is painted at once.
+    if (!paintGate_.isActive())
+        paintGate_.start();
+    else if (updatesEnabled())
+        setUpdatesEnabled(false);
+}
+
 int RichTextField::selStart() const { return textCursor().position(); }
 
 void RichTextField::setSelStart(int position) {
     QTextCursor c = textCursor();
-    c.setPosition(qBound(0, position, length()));
+    const int target = qBound(0, position, length());
+    // A caret at the end rides along with every append there, so the change
+    // reaction mostly finds it in place: then only bring it into view, which
+    // costs far less than handing the editor a new cursor.
+    if (!c.hasSelection() && c.position() == target) {
+        ensureCursorVisible();
+        return;
+    }
+    c.setPosition(target);
     setTextCursor(c);
 }
 

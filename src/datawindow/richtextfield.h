@@ -2,6 +2,7 @@
 // The data field: a log of coloured text that only ever grows at its end.
 
 #include <QPlainTextEdit>
+#include <QTimer>
 
 class RichTextField : public QPlainTextEdit {
     Q_OBJECT
@@ -34,5 +35,10 @@ signals:
     void selTextInserted(const QString& text);
 
 private:
+    void holdPaintingAfterInsert();
+
     int selColor_ = 0;
+    // Open while an insertion has just been painted: further insertions until
+    // it closes are painted together when it does.
+    QTimer paintGate_;
 };

@@ -1,0 +1,360 @@
+#include "figures.h"
+
+#include "linedevice.h"
+#include "procstats.h"
+
+#include "datawindow/rddata.h"
+#include "datawindow/receive.h"
+#include "datawindow/richtextfield.h"
+#include "link/serialportcomponent.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QEventLoop>
+#include <QPlainTextEdit>
+#include <QStringList>
+#include <QTextCursor>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdio>
+#include <mutex>
+#include <optional>
+#include <random>
+#include <thread>
+#include <vector>
+
+#include <time.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double secondsBetween(Clock::time_point from, Clock::time_point to) {
+    return std::chrono::duration<double>(to - from).count();
+}
+
+int scaled(int amount, const BenchOptions& options) {
+    return std::max(1, int(amount * options.scale));
+}
+
+void runEventLoopFor(int ms) {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+// CPU time of the calling thread, in seconds.
+double threadCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+double median(std::vector<double> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? 0.0 : values[values.size() / 2];
+}
+
+// The data window on the line, shown as the operator has it after start-up
+// ("Auto Scroll" ticked), or null when the port did not open.
+RDData* openDataWindow(const LineDevice& line) {
+    if (!line.isValid()) {
+        std::fprintf(stderr, "no pseudo-terminal for the line\n");
+        return nullptr;
+    }
+    line.attachAs(1);
+    RDData* w = RDData::instance();
+    w->show();
+    runEventLoopFor(300);
+    if (!w->MSComm1->portOpen() || !w->scroll->isChecked()) {
+        std::fprintf(stderr, "the data window did not open %s\n", qPrintable(line.path()));
+        return nullptr;
+    }
+    return w;
+}
+
+// Runs the event loop until the field holds at least n characters. Returns
+// the moment it did (taken inside the change notification), or nothing on
+// timeout.
+std::optional<Clock::time_point> waitForLength(RichTextField* field, int n, int timeoutMs) {
+    if (field->length() >= n) return Clock::now();
+    std::optional<Clock::time_point> reached;
+    QEventLoop loop;
+    const auto watch = QObject::connect(field, &RichTextField::changed, &loop, [&] {
+        if (!reached && field->length() >= n) {
+            reached = Clock::now();
+            loop.quit();
+        }
+    });
+    QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    QObject::disconnect(watch);
+    return reached;
+}
+
+// Sends the bytes from a thread of their own, as fast as the line takes
+// them, and runs the event loop until the field holds them all. Returns the
+// seconds from the first write to the last text in the field.
+std::optional<double> feed(LineDevice& line, RichTextField* field, const QByteArray& bytes,
+                           int timeoutMs = 300000) {
+    const int expected = field->length() + int(bytes.size());
+    const Clock::time_point start = Clock::now();
+    std::thread writer([&] { line.write(bytes); });
+    const auto reached = waitForLength(field, expected, timeoutMs);
+    writer.join();
+    if (!reached) {
+        std::fprintf(stderr, "the field took %d of %d characters in time\n",
+                     field->length() - (expected - int(bytes.size())), int(bytes.size()));
+        return std::nullopt;
+    }
+    return secondsBetween(start, *reached);
+}
+
+// Size of the data field in the data window as it opens, so the plain
+// baselines draw the same area.
+QSize dataFieldSize() {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    const QSize size = w ? w->Text1->size() : QSize(400, 300);
+    if (w) w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return size;
+}
+
+} // namespace
+
+void printFigure(const char* name, double value, const char* unit, int decimals) {
+    std::printf("%s: %.*f %s\n", name, decimals, value, unit);
+    std::fflush(stdout);
+}
+
+int figureReceive(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    const QByteArray stream = deviceLines(scaled(64000, options)); // about 2 MB
+    const double cpuBefore = threadCpuSeconds();
+    const auto seconds = feed(line, w->Text1, stream);
+    const double cpu = threadCpuSeconds() - cpuBefore;
+    if (!seconds) return 1;
+    printFigure("receive_chars_per_s", stream.size() / *seconds, "chars/s", 0);
+    // The same per second of the user-interface thread's own CPU time: what
+    // the rate would be with a core to itself, on a machine busy with other work.
+    printFigure("receive_chars_per_cpu_s", stream.size() / cpu, "chars/s", 0);
+    return 0;
+}
+
+int figureRawAppend(const BenchOptions& options) {
+    const QSize size = dataFieldSize();
+    QPlainTextEdit edit;
+    edit.resize(size);
+    edit.show();
+    runEventLoopFor(300);
+
+    // The very chunks the receive loop would take and append.
+    const QByteArray stream = deviceLines(scaled(64000, options));
+    QStringList chunks;
+    for (qsizetype at = 0; at < stream.size(); at += kDeviceLineBytes)
+        chunks << transformChunk(stream.mid(at, kDeviceLineBytes));
+
+    const double cpuBefore = threadCpuSeconds();
+    const Clock::time_point start = Clock::now();
+    for (const QString& chunk : chunks) {
+        edit.moveCursor(QTextCursor::End);
+        edit.insertPlainText(chunk);
+    }
+    QCoreApplication::processEvents(); // the one repaint at the end
+    const double seconds = secondsBetween(start, Clock::now());
+    const double cpu = threadCpuSeconds() - cpuBefore;
+    printFigure("raw_append_chars_per_s", stream.size() / seconds, "chars/s", 0);
+    printFigure("raw_append_chars_per_cpu_s", stream.size() / cpu, "chars/s", 0);
+    return 0;
+}
+
+int figureGrowth(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    RichTextField* field = w->Text1;
+    int next = 0;
+    const auto lines = [&](int count) {
+        const QByteArray bytes = deviceLines(count, next);
+        next += count;
+        return bytes;
+    };
+
+    // The cost of 1,000 device lines at the field's present size: every round
+    // is taken away again so the next starts from the same size.
+    const auto appendCost = [&] {
+        std::vector<double> rounds;
+        for (int r = 0; r < 7; ++r) {
+            const int before = field->length();
+            const auto seconds = feed(line, field, lines(1000));
+            if (!seconds) return -1.0;
+            rounds.push_back(*seconds);
+            QTextCursor cut(field->document());
+            cut.setPosition(before);
+            cut.movePosition(QTextCursor::End, QTextCursor::KeepAnchor);
+            cut.removeSelectedText();
+            runEventLoopFor(20);
+        }
+        return median(rounds);
+    };
+
+    if (!feed(line, field, lines(1000))) return 1;
+    const double small = appendCost();
+    if (small < 0) return 1;
+
+    const int grow = scaled(200000, options);
+    runEventLoopFor(100);
+    const std::int64_t rssBefore = residentBytes();
+    for (int done = 0; done < grow; done += 2000)
+        if (!feed(line, field, lines(std::min(2000, grow - done)))) return 1;
+    runEventLoopFor(100);
+    const std::int64_t rssAfter = residentBytes();
+
+    const double large = appendCost();
+    if (large < 0) return 1;
+    printFigure("append_cost_ms_1k", small * 1000, "ms", 2);
+    printFigure("append_cost_ms_200k", large * 1000, "ms", 2);
+    printFigure("append_cost_ratio_200k_vs_1k", large / small, "x", 2);
+    printFigure("memory_bytes_per_line", double(rssAfter - rssBefore) / grow, "bytes", 0);
+    return 0;
+}
+
+int figurePlainMemory(const BenchOptions& options) {
+    const QSize size = dataFieldSize();
+    QPlainTextEdit edit;
+    edit.resize(size);
+    edit.show();
+    const QByteArray first = deviceLines(1000);
+    for (qsizetype at = 0; at < first.size(); at += kDeviceLineBytes)
+        edit.appendPlainText(QString::fromLatin1(first.mid(at, kDeviceLineBytes - 1)));
+    runEventLoopFor(300);
+
+    const int grow = scaled(200000, options);
+    const std::int64_t rssBefore = residentBytes();
+    for (int done = 0; done < grow; done += 2000) {
+        const QByteArray bytes = deviceLines(std::min(2000, grow - done), 1000 + done);
+        for (qsizetype at = 0; at < bytes.size(); at += kDeviceLineBytes)
+            edit.appendPlainText(QString::fromLatin1(bytes.mid(at, kDeviceLineBytes - 1)));
+        QCoreApplication::processEvents();
+    }
+    runEventLoopFor(100);
+    printFigure("memory_bytes_per_line_plain", double(residentBytes() - rssBefore) / grow, "bytes",
+                0);
+    return 0;
+}
+
+namespace {
+double cpuPercentOver(int seconds) {
+    const double cpuBefore = cpuSeconds();
+    const Clock::time_point start = Clock::now();
+    runEventLoopFor(seconds * 1000);
+    const double wall = secondsBetween(start, Clock::now());
+    return (cpuSeconds() - cpuBefore) / wall * 100.0;
+}
+} // namespace
+
+int figureIdle(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    runEventLoopFor(1000); // let start-up painting settle
+    printFigure("idle_cpu_percent", cpuPercentOver(options.idleSeconds), "%", 3);
+    return 0;
+}
+
+int figureBusyTimer(const BenchOptions& options) {
+    // The same idle window with a 1 ms timer that finds nothing to do: what
+    // a polling receive loop would cost.
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    runEventLoopFor(1000);
+    QTimer poll;
+    poll.setInterval(1);
+    QObject::connect(&poll, &QTimer::timeout, [] {});
+    poll.start();
+    printFigure("idle_cpu_percent_polling_1ms",
+                cpuPercentOver(std::max(1, options.idleSeconds / 2)), "%", 3);
+    return 0;
+}
+
+int figureLatency(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    RichTextField* field = w->Text1;
+    const int samples = std::max(100, scaled(1000, options));
+    const int base = field->length();
+
+    std::mutex mutex;
+    std::condition_variable arrivedChanged;
+    int arrived = 0;
+    bool abandon = false;
+    std::atomic<Clock::rep> sentAt{0};
+    std::vector<double> latencies;
+    latencies.reserve(samples);
+
+    // The device answers at random moments, each time one line of 30
+    // characters and a carriage return in one write.
+    std::thread device([&] {
+        std::mt19937 random(418);
+        std::uniform_int_distribution<int> pauseUs(1000, 5000);
+        for (int i = 0; i < samples; ++i) {
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                arrivedChanged.wait(lock, [&] { return arrived == i || abandon; });
+                if (abandon) return;
+            }
+            std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+            const QByteArray bytes = deviceLines(1, i);
+            sentAt = Clock::now().time_since_epoch().count();
+            line.write(bytes);
+        }
+    });
+
+    QEventLoop loop;
+    QObject::connect(field, &RichTextField::changed, &loop, [&] {
+        int done;
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            done = arrived;
+        }
+        if (done >= samples || field->length() < base + (done + 1) * kDeviceLineBytes) return;
+        const Clock::time_point sent{Clock::duration(sentAt.load())};
+        latencies.push_back(secondsBetween(sent, Clock::now()) * 1000.0);
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            ++arrived;
+        }
+        arrivedChanged.notify_one();
+        if (done + 1 == samples) loop.quit();
+    });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    loop.exec();
+    {
+        std::lock_guard<std::mutex> lock(mutex);
+        abandon = true;
+    }
+    arrivedChanged.notify_one();
+    device.join();
+    if (int(latencies.size()) < samples) {
+        std::fprintf(stderr, "only %d of %d samples arrived\n", int(latencies.size()), samples);
+        return 1;
+    }
+    std::sort(latencies.begin(), latencies.end());
+    const auto at = [&](double q) {
+        const size_t i = size_t(q * double(latencies.size()) + 0.999999) - 1;
+        return latencies[std::min(i, latencies.size() - 1)];
+    };
+    printFigure("latency_ms_p50", at(0.50), "ms", 3);
+    printFigure("latency_ms_p99", at(0.99), "ms", 3);
+    printFigure("latency_ms_max", latencies.back(), "ms", 3);
+    return 0;
+}

@@ -1,0 +1,24 @@
+#pragma once
+// The measurements. Each runs in a process of its own (see main.cpp), so the
+// heap and timers one leaves behind do not colour the next, and prints its
+// figures as "name: value unit" lines on standard output.
+
+#include <QString>
+
+struct BenchOptions {
+    // Scales the amounts of text (1.0 = the sizes the README figures use).
+    double scale = 1.0;
+    // Length of the idle measurement, in seconds.
+    int idleSeconds = 20;
+};
+
+int figureReceive(const BenchOptions& options);
+int figureRawAppend(const BenchOptions& options);
+int figureGrowth(const BenchOptions& options);
+int figurePlainMemory(const BenchOptions& options);
+int figureIdle(const BenchOptions& options);
+int figureBusyTimer(const BenchOptions& options);
+int figureLatency(const BenchOptions& options);
+
+// Prints one figure line and flushes it, so the parent sees it at once.
+void printFigure(const char* name, double value, const char* unit, int decimals);

@@ -1,0 +1,75 @@
+#include "linedevice.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
+#include <poll.h>
+#include <pty.h>
+#include <termios.h>
+#include <unistd.h>
+
+LineDevice::LineDevice() {
+    char name[256] = {};
+    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
+        master_ = slave_ = -1;
+        return;
+    }
+    termios raw{};
+    for (int fd : {master_, slave_}) {
+        ::tcgetattr(fd, &raw);
+        ::cfmakeraw(&raw);
+        ::tcsetattr(fd, TCSANOW, &raw);
+    }
+    path_ = QString::fromLocal8Bit(name);
+}
+
+LineDevice::~LineDevice() {
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
+}
+
+void LineDevice::attachAs(int port) const {
+    qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), path_.toLocal8Bit());
+}
+
+bool LineDevice::write(const QByteArray& bytes) {
+    qsizetype done = 0;
+    while (done < bytes.size()) {
+        const ssize_t n =
+            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
+        if (n > 0)
+            done += n;
+        else if (n < 0 && errno != EINTR)
+            return false;
+    }
+    return true;
+}
+
+QByteArray LineDevice::readAvailable() {
+    QByteArray all;
+    char buffer[4096];
+    pollfd p{master_, POLLIN, 0};
+    while (::poll(&p, 1, 0) > 0 && (p.revents & POLLIN)) {
+        const ssize_t n = ::read(master_, buffer, sizeof buffer);
+        if (n <= 0) break;
+        all.append(buffer, n);
+    }
+    return all;
+}
+
+QByteArray deviceLines(int count, int first) {
+    QByteArray out;
+    out.reserve(qsizetype(count) * kDeviceLineBytes);
+    char line[64];
+    for (int i = first; i < first + count; ++i) {
+        const int ms = i * 137;
+        std::snprintf(line, sizeof line, "T%06d IN%02d %02d:%02d:%02d.%03d", i % 1000000,
+                      1 + i % 16, (ms / 3600000) % 24, (ms / 60000) % 60, (ms / 1000) % 60,
+                      ms % 1000);
+        QByteArray l(line);
+        l = l.leftJustified(30, ' ', true);
+        out += l;
+        out += '\r';
+    }
+    return out;
+}

@@ -1,0 +1,147 @@
+// krt418-bench: how the receive path holds up over an event day.
+//
+//   krt418-bench                      every figure, each measured in a child process
+//   krt418-bench --only receive,idle  some of them
+//   krt418-bench --scale 0.1          a tenth of the text (a quick look, not for the README)
+//   krt418-bench --child NAME         one measurement in this process (used by the above)
+//
+// Output: one "name: value unit" line per figure. It measures, it never judges:
+// the exit status is non-zero only when a measurement could not be taken.
+
+#include "figures.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QMap>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cstdio>
+#include <cstring>
+#include <functional>
+
+namespace {
+
+struct Measurement {
+    const char* name;
+    int (*run)(const BenchOptions&);
+    const char* what;
+};
+
+const Measurement kMeasurements[] = {
+    {"receive", figureReceive, "device text through pty, MSComm1, Timer1 and Text1"},
+    {"raw", figureRawAppend, "the same text appended to a plain QPlainTextEdit"},
+    {"growth", figureGrowth, "append cost at 1k and 200k lines, memory per line"},
+    {"plainmemory", figurePlainMemory, "memory per line of a plain QPlainTextEdit"},
+    {"idle", figureIdle, "CPU of the data window on a quiet line"},
+    {"polling", figureBusyTimer, "CPU of the same with a 1 ms timer polling for nothing"},
+    {"latency", figureLatency, "far-end write to text in the field"},
+};
+
+void usage() {
+    std::fprintf(stderr, "usage: krt418-bench [--only a,b,...] [--scale x] [--idle-seconds n] "
+                         "[--verbose]\nmeasurements:\n");
+    for (const Measurement& m : kMeasurements)
+        std::fprintf(stderr, "  %-12s %s\n", m.name, m.what);
+}
+
+void preferOffscreen() {
+    // Without a display the windows still exist and draw, off screen.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM") && qEnvironmentVariableIsEmpty("DISPLAY") &&
+        qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+}
+
+int runChild(const QString& name, const BenchOptions& options, int argc, char** argv) {
+    preferOffscreen();
+    QApplication app(argc, argv);
+    for (const Measurement& m : kMeasurements)
+        if (name == QLatin1String(m.name)) return m.run(options);
+    usage();
+    return 2;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    BenchOptions options;
+    QString child;
+    QStringList only;
+    bool verbose = false;
+    QStringList passOn;
+    for (int i = 1; i < argc; ++i) {
+        const QByteArray arg(argv[i]);
+        const bool hasValue = i + 1 < argc;
+        if (arg == "--child" && hasValue) {
+            child = QString::fromLocal8Bit(argv[++i]);
+        } else if (arg == "--only" && hasValue) {
+            only = QString::fromLocal8Bit(argv[++i]).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        } else if (arg == "--scale" && hasValue) {
+            options.scale = QByteArray(argv[++i]).toDouble();
+            passOn << QStringLiteral("--scale") << QString::number(options.scale);
+        } else if (arg == "--idle-seconds" && hasValue) {
+            options.idleSeconds = QByteArray(argv[++i]).toInt();
+            passOn << QStringLiteral("--idle-seconds") << QString::number(options.idleSeconds);
+        } else if (arg == "--verbose") {
+            verbose = true;
+        } else {
+            usage();
+            return 2;
+        }
+    }
+    if (options.scale <= 0 || options.idleSeconds <= 0) {
+        usage();
+        return 2;
+    }
+    if (!child.isEmpty()) return runChild(child, options, argc, argv);
+
+    preferOffscreen();
+    QCoreApplication app(argc, argv);
+    std::printf("# krt418-bench, Qt %s, platform %s, scale %g\n", qVersion(),
+                qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default"
+                                                     : qgetenv("QT_QPA_PLATFORM").constData(),
+                options.scale);
+    std::fflush(stdout);
+
+    QMap<QString, double> figures;
+    const QRegularExpression figureLine(QStringLiteral("^([a-z0-9_]+): ([-0-9.]+) (.*)$"));
+    int failures = 0;
+    for (const Measurement& m : kMeasurements) {
+        if (!only.isEmpty() && !only.contains(QLatin1String(m.name))) continue;
+        QProcess process;
+        process.setProgram(QCoreApplication::applicationFilePath());
+        process.setArguments(QStringList{QStringLiteral("--child"), QLatin1String(m.name)} +
+                             passOn);
+        process.setReadChannel(QProcess::StandardOutput);
+        process.start();
+        if (!process.waitForFinished(15 * 60 * 1000)) process.kill();
+        process.waitForFinished();
+        const QByteArray out = process.readAllStandardOutput();
+        const QByteArray err = process.readAllStandardError();
+        std::fputs(out.constData(), stdout);
+        for (const QString& line : QString::fromLocal8Bit(out).split(QLatin1Char('\n'))) {
+            const auto match = figureLine.match(line);
+            if (match.hasMatch()) figures[match.captured(1)] = match.captured(2).toDouble();
+        }
+        const bool failed = process.exitStatus() != QProcess::NormalExit || process.exitCode() != 0;
+        if (failed) {
+            ++failures;
+            std::printf("# %s: no figure (%s)\n", m.name, err.trimmed().right(400).constData());
+        } else if (verbose && !err.isEmpty()) {
+            std::fputs(err.constData(), stderr);
+        }
+        std::fflush(stdout);
+    }
+
+    // Ratios to the baselines measured in this same run.
+    const auto ratio = [&](const char* name, const char* top, const char* bottom) {
+        const QString t = QLatin1String(top), b = QLatin1String(bottom);
+        if (figures.contains(t) && figures.contains(b) && figures[b] > 0)
+            printFigure(name, figures[t] / figures[b], "x", 2);
+    };
+    ratio("receive_vs_raw_append", "receive_chars_per_s", "raw_append_chars_per_s");
+    ratio("receive_vs_raw_append_cpu", "receive_chars_per_cpu_s", "raw_append_chars_per_cpu_s");
+    ratio("memory_vs_plain", "memory_bytes_per_line", "memory_bytes_per_line_plain");
+    return failures == 0 ? 0 : 1;
+}
