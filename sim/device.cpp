@@ -9,12 +9,13 @@ constexpr qint64 TicksPerDay = 24LL * 3600 * 10000;
 
 bool allDigits(const QByteArray& text) {
     for (const char c : text)
-        if (c < '0' || c > '9')
-            return false;
+        if (c < '0' || c > '9') return false;
     return !text.isEmpty();
 }
 
-QByteArray twoDigits(int n) { return QByteArray::number(n).rightJustified(2, '0'); }
+QByteArray twoDigits(int n) {
+    return QByteArray::number(n).rightJustified(2, '0');
+}
 
 QByteArray lockPayload(const char* code, const LockTime& t) {
     return QByteArray(code) + t.unit + twoDigits(t.value);
@@ -36,8 +37,7 @@ QString visible(const QByteArray& bytes, int limit) {
         else
             out += QStringLiteral("<%1>").arg(c, 2, 16, QLatin1Char('0')).toUpper();
     }
-    if (bytes.size() > shown)
-        out += QStringLiteral("... (%1 bytes)").arg(bytes.size());
+    if (bytes.size() > shown) out += QStringLiteral("... (%1 bytes)").arg(bytes.size());
     return out;
 }
 
@@ -49,7 +49,9 @@ QByteArray Device::wireLine(const QByteArray& text) {
     return text.left(LineWidth).leftJustified(LineWidth, ' ') + '\r';
 }
 
-QDateTime Device::now() const { return clock_().addMSecs(offsetMs_); }
+QDateTime Device::now() const {
+    return clock_().addMSecs(offsetMs_);
+}
 
 QByteArray Device::dateLine() const {
     const QDateTime t = now();
@@ -105,7 +107,8 @@ QByteArray Device::recordLine(int index) const {
                r.date.toString(QStringLiteral("dd.MM.yy"));
     else
         text = number + QStringLiteral(" I%1 ").arg(r.input, 2, 10, QLatin1Char('0')) +
-               timeOfDay(r.tick, 4) + QStringLiteral(" S%1").arg(r.session, 3, 10, QLatin1Char('0'));
+               timeOfDay(r.tick, 4) +
+               QStringLiteral(" S%1").arg(r.session, 3, 10, QLatin1Char('0'));
     return text.toLatin1();
 }
 
@@ -127,22 +130,19 @@ QByteArray Device::printedLine(int index) const {
 bool Device::setLockTime(LockTime& target, const QByteArray& payload) {
     const char unit = payload.at(3);
     const QByteArray value = payload.mid(4);
-    if ((unit != 'S' && unit != 'D') || value.size() != 2 || !allDigits(value))
-        return false;
+    if ((unit != 'S' && unit != 'D') || value.size() != 2 || !allDigits(value)) return false;
     target = {unit, value.toInt()};
     return true;
 }
 
 bool Device::setDate(const QByteArray& digits, bool us) {
-    if (digits.size() != 10 || !allDigits(digits))
-        return false;
+    if (digits.size() != 10 || !allDigits(digits)) return false;
     const int first = digits.mid(0, 2).toInt();
     const int second = digits.mid(2, 2).toInt();
     const int yy = digits.mid(4, 2).toInt();
     const QDate date(yy < 70 ? 2000 + yy : 1900 + yy, us ? first : second, us ? second : first);
     const QTime time(digits.mid(6, 2).toInt(), digits.mid(8, 2).toInt());
-    if (!date.isValid() || !time.isValid())
-        return false;
+    if (!date.isValid() || !time.isValid()) return false;
     offsetMs_ = clock_().msecsTo(QDateTime(date, time));
     settings_.usDate = us;
     return true;
@@ -153,8 +153,7 @@ Answer Device::command(const QByteArray& p) {
     a.accepted = true;
     Settings& s = settings_;
     const auto speed = [&](bool fast) {
-        if (s.fastLine != fast)
-            a.newLineSpeed = fast ? 19200 : 9600;
+        if (s.fastLine != fast) a.newLineSpeed = fast ? 19200 : 9600;
         s.fastLine = fast;
         a.what = fast ? QStringLiteral("line speed 19200 bit/s")
                       : QStringLiteral("line speed 9600 bit/s");
@@ -163,7 +162,8 @@ Answer Device::command(const QByteArray& p) {
         for (int i = 0; i < memory_.size(); ++i) {
             a.lines.append(recordLine(i));
             if (print)
-                a.console.append(QStringLiteral("[printer] ") + QString::fromLatin1(printedLine(i)));
+                a.console.append(QStringLiteral("[printer] ") +
+                                 QString::fromLatin1(printedLine(i)));
         }
         a.what = QStringLiteral("%1 %2 records")
                      .arg(print ? QStringLiteral("upload and print") : QStringLiteral("upload"))
@@ -204,8 +204,7 @@ Answer Device::command(const QByteArray& p) {
     } else if (p == "CD") {
         const bool wasFast = s.fastLine;
         s = Settings();
-        if (wasFast)
-            a.newLineSpeed = 9600;
+        if (wasFast) a.newLineSpeed = 9600;
         a.what = QStringLiteral("factory defaults");
     } else if (p == "PB" || p == "Pb") {
         s.buzzer = p == "PB";
@@ -246,8 +245,7 @@ Answer Device::command(const QByteArray& p) {
         a.accepted = false;
         a.what = QStringLiteral("unknown command");
     }
-    if (!a.accepted)
-        a.lines.clear();
+    if (!a.accepted) a.lines.clear();
     return a;
 }
 
@@ -264,13 +262,12 @@ QStringList Device::flushLink(bool all) {
                 end = i;
                 break;
             }
-        if (end < 0)
-            break;
+        if (end < 0) break;
         if (end > 0 || linkText_[0] == '\r')
             out.append(where + visible(linkText_.left(end), MaxLinkText));
         // A CR LF pair ends one line, not two.
-        const bool pair = linkText_[end] == '\r' && end + 1 < linkText_.size() &&
-                          linkText_[end + 1] == '\n';
+        const bool pair =
+            linkText_[end] == '\r' && end + 1 < linkText_.size() && linkText_[end + 1] == '\n';
         linkText_.remove(0, end + (pair ? 2 : 1));
     }
     if ((all && !linkText_.isEmpty()) || linkText_.size() >= MaxLinkText) {
@@ -281,8 +278,7 @@ QStringList Device::flushLink(bool all) {
 }
 
 QStringList Device::looseText(const QByteArray& bytes) {
-    if (link_ == Link::None)
-        return {QStringLiteral("ignored (no link open): ") + visible(bytes)};
+    if (link_ == Link::None) return {QStringLiteral("ignored (no link open): ") + visible(bytes)};
     QStringList out;
     // Fed in slices so a flood never builds a line longer than the printer's.
     for (qsizetype at = 0; at < bytes.size(); at += MaxLinkText) {
@@ -298,11 +294,9 @@ const LockTime& Device::lockFor(int input) const {
 
 bool Device::measure(int input, QStringList* console) {
     const auto note = [&](const QString& text) {
-        if (console)
-            console->append(text);
+        if (console) console->append(text);
     };
-    if (input < 1 || input > 16)
-        return false;
+    if (input < 1 || input > 16) return false;
     if (settings_.inputsLocked && input >= 5) {
         note(QStringLiteral("impulse on input %1 ignored: inputs 5-16 locked").arg(input));
         return false;
@@ -319,15 +313,13 @@ bool Device::measure(int input, QStringList* console) {
         return false;
     }
     lastImpulseMs_[input] = ms;
-    const qint64 tick =
-        qint64(t.time().msecsSinceStartOfDay()) * 10 + qint64(random_() % 10);
+    const qint64 tick = qint64(t.time().msecsSinceStartOfDay()) * 10 + qint64(random_() % 10);
     memory_.append({Record::Time, input, tick, session_, {}});
-    QString line = QStringLiteral("time ") + QString::fromLatin1(recordLine(int(memory_.size()) - 1));
-    if (settings_.buzzer)
-        line += QStringLiteral("  (beep)");
+    QString line =
+        QStringLiteral("time ") + QString::fromLatin1(recordLine(int(memory_.size()) - 1));
+    if (settings_.buzzer) line += QStringLiteral("  (beep)");
     note(line);
-    if (settings_.runTimeTenths)
-        note(QStringLiteral("[display] ") + timeOfDay(tick, 1));
+    if (settings_.runTimeTenths) note(QStringLiteral("[display] ") + timeOfDay(tick, 1));
     return true;
 }
 

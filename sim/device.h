@@ -24,11 +24,11 @@ struct Record {
 
 // What the device does with one frame.
 struct Answer {
-    bool accepted = false;    // ACK, else NAK
-    QList<QByteArray> lines;  // answer lines, unpadded
-    QStringList console;      // printer, display and other device output
-    QString what;             // the command's effect in words, for the console
-    int newLineSpeed = 0;     // 9600 or 19200 when the line speed changes
+    bool accepted = false;   // ACK, else NAK
+    QList<QByteArray> lines; // answer lines, unpadded
+    QStringList console;     // printer, display and other device output
+    QString what;            // the command's effect in words, for the console
+    int newLineSpeed = 0;    // 9600 or 19200 when the line speed changes
 };
 
 // Lock time of an input group: unit 'S' (seconds) or 'D' (tenths), 00..99.

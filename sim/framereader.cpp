@@ -26,8 +26,7 @@ const char* FrameReader::reasonText(ReaderEvent::Reason reason) {
 }
 
 void FrameReader::flushLoose(QList<ReaderEvent>& out) {
-    if (loose_.isEmpty())
-        return;
+    if (loose_.isEmpty()) return;
     out.append({ReaderEvent::Loose, loose_, ReaderEvent::None});
     loose_.clear();
 }
@@ -39,13 +38,11 @@ void FrameReader::reject(QList<ReaderEvent>& out, const QByteArray& raw,
 
 QList<ReaderEvent> FrameReader::feed(const QByteArray& bytes, qint64 nowMs) {
     QList<ReaderEvent> out;
-    if (bytes.isEmpty())
-        return out;
+    if (bytes.isEmpty()) return out;
     for (const char b : bytes) {
         if (inFrame_ && b == Etx) {
             closeAt(out);
-            if (!inFrame_)
-                continue;
+            if (!inFrame_) continue;
         }
         if (inFrame_ && frame_.size() >= MaxFrameBytes) {
             // Whatever this was, it is no frame; look for the next start.
@@ -61,14 +58,14 @@ QList<ReaderEvent> FrameReader::feed(const QByteArray& bytes, qint64 nowMs) {
                 starts_.clear();
             } else if (b == Xon || b == Xoff) {
                 flushLoose(out);
-                out.append({b == Xon ? ReaderEvent::Xon : ReaderEvent::Xoff, {}, ReaderEvent::None});
+                out.append(
+                    {b == Xon ? ReaderEvent::Xon : ReaderEvent::Xoff, {}, ReaderEvent::None});
             } else {
                 loose_.append(b);
             }
             continue;
         }
-        if (b == Stx)
-            starts_.push_back(int(frame_.size()));
+        if (b == Stx) starts_.push_back(int(frame_.size()));
         frame_.append(b);
         sums_.push_back((sums_.back() + quint8(b)) & 0xFF);
     }
@@ -83,8 +80,7 @@ void FrameReader::closeAt(QList<ReaderEvent>& out) {
     const int n = int(frame_.size());
     const auto matches = [&](int from) {
         // Payload frame_[from .. n-1), checksum frame_[n-1].
-        if (n - from < 1)
-            return false;
+        if (n - from < 1) return false;
         return ((sums_[n - 1] - sums_[from]) & 0xFF) == quint8(frame_[n - 1]);
     };
     if (matches(0)) {
@@ -93,8 +89,7 @@ void FrameReader::closeAt(QList<ReaderEvent>& out) {
         return;
     }
     for (const int s : starts_) {
-        if (!matches(s + 1))
-            continue;
+        if (!matches(s + 1)) continue;
         const QByteArray before = frame_.left(s);
         reject(out, before,
                before.endsWith(Etx) ? ReaderEvent::BadChecksum : ReaderEvent::Abandoned);
@@ -115,6 +110,8 @@ QList<ReaderEvent> FrameReader::poll(qint64 nowMs) {
     return out;
 }
 
-qint64 FrameReader::deadline() const { return inFrame_ ? lastByteMs_ + SilenceMs : -1; }
+qint64 FrameReader::deadline() const {
+    return inFrame_ ? lastByteMs_ + SilenceMs : -1;
+}
 
 } // namespace sim

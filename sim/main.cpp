@@ -61,8 +61,8 @@ int main(int argc, char* argv[]) {
     bool ok = false;
     const int preload = parser.value(times).toInt(&ok);
     if (!ok || preload < 0 || preload > sim::Device::Capacity)
-        return fail(QStringLiteral("--times takes a number from 0 to %1")
-                        .arg(sim::Device::Capacity));
+        return fail(
+            QStringLiteral("--times takes a number from 0 to %1").arg(sim::Device::Capacity));
 
     sim::Server::Options options;
     options.fast = parser.isSet(fast);
@@ -71,13 +71,11 @@ int main(int argc, char* argv[]) {
     server.device().preload(preload);
 
     QString error;
-    const bool opened = parser.isSet(port) ? server.openPort(parser.value(port), &error)
-                                           : server.openPty(&error);
-    if (!opened)
-        return fail(error);
+    const bool opened =
+        parser.isSet(port) ? server.openPort(parser.value(port), &error) : server.openPty(&error);
+    if (!opened) return fail(error);
 
-    if (::pipe(signalPipe) != 0)
-        return fail(QStringLiteral("cannot create a pipe"));
+    if (::pipe(signalPipe) != 0) return fail(QStringLiteral("cannot create a pipe"));
     for (const int fd : signalPipe)
         ::fcntl(fd, F_SETFD, FD_CLOEXEC);
     struct sigaction action {};
@@ -93,9 +91,8 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "krt418-sim: stopped (signal %d)\n", int(byte));
         QCoreApplication::quit();
     });
-    QObject::connect(&server, &sim::Server::lineFailed, &app, [](const QString&) {
-        QCoreApplication::exit(1);
-    });
+    QObject::connect(&server, &sim::Server::lineFailed, &app,
+                     [](const QString&) { QCoreApplication::exit(1); });
 
     std::printf("%s\n", server.path().toLocal8Bit().constData());
     std::fflush(stdout);

@@ -24,8 +24,7 @@ constexpr int LoggedLines = 12;
 
 void makeRaw(int fd, speed_t speed) {
     termios t{};
-    if (::tcgetattr(fd, &t) != 0)
-        return;
+    if (::tcgetattr(fd, &t) != 0) return;
     ::cfmakeraw(&t);
     t.c_cflag |= CLOCAL | CREAD;
     t.c_cflag &= ~(CRTSCTS | CSTOPB | PARENB);
@@ -52,8 +51,9 @@ Server::Server(const Options& options, QObject* parent)
       frameTimer_(new QTimer(this)), paceTimer_(new QTimer(this)), inputTimer_(new QTimer(this)) {
     clock_.start();
     log_ = [](const QString& line) {
-        const QByteArray text = QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz ")).toLatin1() +
-                                line.toLatin1() + '\n';
+        const QByteArray text =
+            QTime::currentTime().toString(QStringLiteral("hh:mm:ss.zzz ")).toLatin1() +
+            line.toLatin1() + '\n';
         std::fwrite(text.constData(), 1, size_t(text.size()), stderr);
     };
     frameTimer_->setSingleShot(true);
@@ -69,10 +69,8 @@ Server::Server(const Options& options, QObject* parent)
 Server::~Server() {
     delete readNotifier_;
     delete writeNotifier_;
-    if (fd_ >= 0)
-        ::close(fd_);
-    if (slaveFd_ >= 0)
-        ::close(slaveFd_);
+    if (fd_ >= 0) ::close(fd_);
+    if (slaveFd_ >= 0) ::close(slaveFd_);
 }
 
 bool Server::openPty(QString* error) {
@@ -103,8 +101,7 @@ bool Server::openPort(const QString& path, QString* error) {
             *error = fd < 0 ? QStringLiteral("cannot open %1: %2")
                                   .arg(path, QString::fromLocal8Bit(std::strerror(errno)))
                             : QStringLiteral("%1 is not a serial device").arg(path);
-        if (fd >= 0)
-            ::close(fd);
+        if (fd >= 0) ::close(fd);
         return false;
     }
     makeRaw(fd, B9600);
@@ -124,14 +121,12 @@ bool Server::adopt(int fd, QString*) {
     writeNotifier_->setEnabled(false);
     connect(writeNotifier_, &QSocketNotifier::activated, this, &Server::pump);
     refilledMs_ = clock_.elapsed();
-    if (options_.inputs)
-        inputTimer_->start(int(QRandomGenerator::global()->bounded(2000, 5001)));
+    if (options_.inputs) inputTimer_->start(int(QRandomGenerator::global()->bounded(2000, 5001)));
     return true;
 }
 
 void Server::log(const QString& line) {
-    if (log_)
-        log_(line);
+    if (log_) log_(line);
 }
 
 void Server::logLines(const QList<QByteArray>& lines) {
@@ -146,10 +141,8 @@ void Server::logLines(const QList<QByteArray>& lines) {
 }
 
 void Server::fail(const QString& why) {
-    if (readNotifier_)
-        readNotifier_->setEnabled(false);
-    if (writeNotifier_)
-        writeNotifier_->setEnabled(false);
+    if (readNotifier_) readNotifier_->setEnabled(false);
+    if (writeNotifier_) writeNotifier_->setEnabled(false);
     frameTimer_->stop();
     paceTimer_->stop();
     inputTimer_->stop();
@@ -167,8 +160,7 @@ void Server::onReadable() {
             handle(reader_.feed(QByteArray(buffer, int(n)), clock_.elapsed()));
             continue;
         }
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR))
-            break;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) break;
         fail(n == 0 ? QStringLiteral("the line was closed")
                     : QString::fromLocal8Bit(std::strerror(errno)));
         return;
@@ -253,8 +245,7 @@ void Server::answer(const QByteArray& payload) {
 }
 
 bool Server::queue(const QByteArray& bytes) {
-    if (waitingOutput() + bytes.size() > MaxWaiting + 1)
-        return false;
+    if (waitingOutput() + bytes.size() > MaxWaiting + 1) return false;
     if (outPos_ > 0 && outPos_ >= out_.size() / 2) {
         out_.remove(0, outPos_);
         outPos_ = 0;
@@ -284,8 +275,7 @@ void Server::pump() {
     writeNotifier_->setEnabled(false);
     while (fd_ >= 0 && !held_ && waitingOutput() > 0) {
         qsizetype allowed = waitingOutput();
-        if (pendingSpeed_)
-            allowed = qMin<qsizetype>(allowed, pendingSpeedAt_ - sent_);
+        if (pendingSpeed_) allowed = qMin<qsizetype>(allowed, pendingSpeedAt_ - sent_);
         if (!options_.fast) {
             const qint64 now = clock_.elapsed();
             const double rate = charactersPerSecond();
@@ -304,16 +294,14 @@ void Server::pump() {
                 writeNotifier_->setEnabled(true);
                 return;
             }
-            if (errno == EINTR)
-                continue;
+            if (errno == EINTR) continue;
             fail(QString::fromLocal8Bit(std::strerror(errno)));
             return;
         }
         outPos_ += n;
         sent_ += n;
         credit_ -= double(n);
-        if (pendingSpeed_ && sent_ >= pendingSpeedAt_)
-            applyLineSpeed(pendingSpeed_);
+        if (pendingSpeed_ && sent_ >= pendingSpeedAt_) applyLineSpeed(pendingSpeed_);
     }
     if (waitingOutput() == 0) {
         out_.clear();

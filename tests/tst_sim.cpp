@@ -37,7 +37,8 @@ QString describe(const QList<ReaderEvent>& events) {
             break;
         case ReaderEvent::Rejected:
             out << QStringLiteral("R(%1):%2")
-                       .arg(QLatin1String(FrameReader::reasonText(e.reason)), sim::visible(e.bytes));
+                       .arg(QLatin1String(FrameReader::reasonText(e.reason)),
+                            sim::visible(e.bytes));
             break;
         case ReaderEvent::Xon:
             out << QStringLiteral("XON");
@@ -53,8 +54,8 @@ QString describe(const QList<ReaderEvent>& events) {
     return out.join(QStringLiteral(" | "));
 }
 
-const QList<QByteArray> kDefaultReport = {"PC",     "Pl",     "PP3", "PK1D10",     "PK4D05",
-                                          "PKOD05", "Pe",     "PB",  "BATTERY OK", "PS004"};
+const QList<QByteArray> kDefaultReport = {"PC",     "Pl", "PP3", "PK1D10",     "PK4D05",
+                                          "PKOD05", "Pe", "PB",  "BATTERY OK", "PS004"};
 
 // A clock the test moves by hand.
 struct ManualClock {
@@ -84,10 +85,14 @@ private slots:
         // "aaA" adds up to 0x103: the checksum byte is 0x03, then the end byte.
         QTest::newRow("checksum 0x03") << QByteArrayList{frame("aaA")} << "F:aaA";
         QTest::newRow("checksum 0x03, split between the two")
-            << QByteArrayList{QByteArray("\x02" "aaA\x03"), QByteArray("\x03")} << "F:aaA";
+            << QByteArrayList{QByteArray("\x02"
+                                         "aaA\x03"),
+                              QByteArray("\x03")}
+            << "F:aaA";
         QTest::newRow("checksum 0x02") << QByteArrayList{frame("aa@")} << "F:aa@";
-        QTest::newRow("0x03 inside a free command")
-            << QByteArrayList{frame(QByteArray("A\x03" "B"))} << "F:A<03>B";
+        QTest::newRow("0x03 inside a free command") << QByteArrayList{frame(QByteArray("A\x03"
+                                                                                       "B"))}
+                                                    << "F:A<03>B";
         QTest::newRow("checksum 0x13 is no XOFF") << QByteArrayList{frame("aaQ")} << "F:aaQ";
         QTest::newRow("empty payload") << QByteArrayList{frame("")} << "F:";
         QTest::newRow("garbage before 0x02")
@@ -104,7 +109,8 @@ private slots:
             << QByteArrayList{"\x13" + qd + "\x11"} << "XOFF | F:QD | XON";
         QTest::newRow("link text between frames")
             << QByteArrayList{frame("LP") + "HELLO\r" + frame("LX")} << "F:LP | L:HELLO<0D> | F:LX";
-        QTest::newRow("two frames back to back") << QByteArrayList{qd + frame("QP")} << "F:QD | F:QP";
+        QTest::newRow("two frames back to back")
+            << QByteArrayList{qd + frame("QP")} << "F:QD | F:QP";
     }
     void readerFindsFrames() {
         QFETCH(QByteArrayList, chunks);
@@ -128,7 +134,8 @@ private slots:
         QVERIFY(reader.feed("\x95", 1150).isEmpty());
         QCOMPARE(reader.deadline(), qint64(1350));
         QVERIFY(reader.poll(1349).isEmpty());
-        QCOMPARE(describe(reader.poll(1350)), QStringLiteral("R(not finished within 200 ms):<02>QD<95>"));
+        QCOMPARE(describe(reader.poll(1350)),
+                 QStringLiteral("R(not finished within 200 ms):<02>QD<95>"));
         QCOMPARE(reader.deadline(), qint64(-1));
         // An end byte that does not match reads as a bad checksum once the line is quiet.
         QVERIFY(reader.feed(QByteArray("\x02QD\x00\x03", 5), 2000).isEmpty());
@@ -205,9 +212,9 @@ private slots:
         QTest::newRow("lock others") << QByteArray("PKOS00") << 6 << QByteArray("PKOS00");
         QTest::newRow("unlock") << QByteArray("PE") << 7 << QByteArray("PE");
         QTest::newRow("buzzer off") << QByteArray("Pb") << 8 << QByteArray("Pb");
-        for (const char* bad : {"PP5", "PK1X05", "PK1D5", "PK1D5A", "PKOD-1", "PK2D05", "QDX", "",
-                                "pb", "PD3102991530", "PD0113991530", "PD0112992430", "PD01129915",
-                                "Pd3112991530", "ZZ"})
+        for (const char* bad :
+             {"PP5", "PK1X05", "PK1D5", "PK1D5A", "PKOD-1", "PK2D05", "QDX", "", "pb",
+              "PD3102991530", "PD0113991530", "PD0112992430", "PD01129915", "Pd3112991530", "ZZ"})
             QTest::newRow(QByteArray("refused " + QByteArray(bad)).constData())
                 << QByteArray(bad) << -1 << QByteArray();
     }
@@ -221,8 +228,7 @@ private slots:
         const sim::Answer a = d.command(payload);
         QVERIFY(a.lines.isEmpty());
         QList<QByteArray> expected = before;
-        if (line >= 0)
-            expected[line] = shown;
+        if (line >= 0) expected[line] = shown;
         QCOMPARE(a.accepted, line >= 0);
         QCOMPARE(d.report(), expected);
     }
@@ -248,8 +254,8 @@ private slots:
         Device d(clock.fn());
         d.preload(1000);
         QCOMPARE(int(d.memory().size()), 1000);
-        const QRegularExpression timeLine(
-            QStringLiteral("^(\\d{5}) I(0[1-9]|1[0-6]) ([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d\\.\\d{4} S001$"));
+        const QRegularExpression timeLine(QStringLiteral(
+            "^(\\d{5}) I(0[1-9]|1[0-6]) ([01]\\d|2[0-3]):[0-5]\\d:[0-5]\\d\\.\\d{4} S001$"));
         QString previousTime;
         for (int i = 0; i < 1000; ++i) {
             const QString line = QString::fromLatin1(d.recordLine(i));
@@ -308,7 +314,8 @@ private slots:
             QVERIFY(a.console[i].startsWith(QStringLiteral("[printer] 0000%1  I").arg(i + 1)));
             QVERIFY2(a.console[i].contains(QRegularExpression(pattern)), qPrintable(a.console[i]));
             // Cut, not rounded: the printed time is the start of the stored one.
-            QVERIFY(d.recordLine(i).contains(a.console[i].mid(a.console[i].lastIndexOf(' ') + 1).toLatin1()));
+            QVERIFY(d.recordLine(i).contains(
+                a.console[i].mid(a.console[i].lastIndexOf(' ') + 1).toLatin1()));
         }
     }
 
@@ -352,7 +359,8 @@ private slots:
         QVERIFY(d.command("LP").accepted);
         const QStringList lines = d.looseText(QByteArray(10000, 'x'));
         QCOMPARE(int(lines.size()), 10000 / Device::MaxLinkText);
-        QCOMPARE(int(lines.first().size()), 10 + Device::MaxLinkText); // "[printer] " and a full line
+        QCOMPARE(int(lines.first().size()),
+                 10 + Device::MaxLinkText); // "[printer] " and a full line
     }
 
     // --- The line -------------------------------------------------------
@@ -366,7 +374,8 @@ private slots:
         server.device().preload(40);
         QString error;
         QVERIFY2(server.openPty(&error), qPrintable(error));
-        const int fd = ::open(server.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+        const int fd =
+            ::open(server.path().toLocal8Bit().constData(), O_RDWR | O_NOCTTY | O_NONBLOCK);
         QVERIFY(fd >= 0);
         const auto readFor = [&](int ms, int enough = 1 << 30) {
             QByteArray got;
