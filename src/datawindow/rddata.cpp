@@ -19,6 +19,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 QPointer<RDData> RDData::instance_;
 qint16 RDData::rememberedPort = 0;
 
@@ -378,8 +380,11 @@ void RDData::Timer1_Timer() {
         Text1->setEnabled(true);
     }
     // Sleep until the port says more has come.
-    if (MSComm1->bytesWaiting() <= 0)
+    if (MSComm1->bytesWaiting() <= 0) {
         Timer1->stop();
+        if (pendingLoss_ != 0)
+            onPortLost(std::exchange(pendingLoss_, 0), QString());
+    }
 }
 
 void RDData::Text1_Change() {
@@ -441,7 +446,13 @@ void RDData::releaseDataField() {
 
 void RDData::onPortLost(int number, const QString&) {
     // The device went away: stop reading and say so once. A later
-    // "Com1"/"Com2" opens it again when it is back.
+    // "Com1"/"Com2" opens it again when it is back. Text it sent before
+    // going is still waiting: the receive loop takes it in first.
+    if (timer1Enabled_ && MSComm1->bytesWaiting() > 0) {
+        pendingLoss_ = number;
+        Timer1->start();
+        return;
+    }
     setTimer1Enabled(false);
     appendPortError(number);
 }

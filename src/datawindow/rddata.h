@@ -153,4 +153,6 @@ private:
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;
+    // A lost device waiting to be reported once its last text is in.
+    int pendingLoss_ = 0;
 };

@@ -170,13 +170,24 @@ int SerialPortComponent::output(const QByteArray& bytes) {
 }
 
 QByteArray SerialPortComponent::input() {
+    if (unreadFrom_ < unread_.size()) {
+        const qsizetype left = unread_.size() - unreadFrom_;
+        const qsizetype n = inputLen_ > 0 ? qMin<qsizetype>(inputLen_, left) : left;
+        const QByteArray chunk = unread_.mid(unreadFrom_, n);
+        unreadFrom_ += n;
+        if (unreadFrom_ == unread_.size()) {
+            unread_.clear();
+            unreadFrom_ = 0;
+        }
+        return chunk;
+    }
     if (!port_.isOpen() || inputLen_ <= 0)
         return port_.isOpen() ? port_.readAll() : QByteArray();
     return port_.read(inputLen_);
 }
 
 qint64 SerialPortComponent::bytesWaiting() const {
-    return port_.isOpen() ? port_.bytesAvailable() : 0;
+    return (unread_.size() - unreadFrom_) + (port_.isOpen() ? port_.bytesAvailable() : 0);
 }
 
 int SerialPortComponent::setRTSEnable(bool enable) {
@@ -205,12 +216,17 @@ void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
     QMetaObject::invokeMethod(
         this,
         [this, why] {
-            losing_ = false;
-            if (!port_.isOpen())
+            if (!port_.isOpen()) {
+                losing_ = false;
                 return;
+            }
             const QString device = port_.portName();
             port_.clearError();
+            // What arrived before the loss is the device's text all the same:
+            // keep it for input() instead of letting close() drop it.
+            unread_ += port_.read(port_.bytesAvailable());
             port_.close();
+            losing_ = false;
             fail(portError::DeviceLost,
                  QStringLiteral("The serial device %1 went away (%2).").arg(device, why));
             emit portLost(errorNumber_, errorDescription_);

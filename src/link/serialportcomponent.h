@@ -43,7 +43,8 @@ public:
     int setPortOpen(bool open);
     bool portOpen() const;
     int output(const QByteArray& bytes);
-    // Up to inputLen() bytes already received; never waits.
+    // Up to inputLen() bytes already received; never waits. Bytes received
+    // before the device went away are still returned after the loss.
     QByteArray input();
     int setRTSEnable(bool enable);
 
@@ -74,5 +75,8 @@ private:
     int inputLen_ = 0;
     int errorNumber_ = 0;
     bool losing_ = false;
+    // Received before a loss and not yet taken, from unreadFrom_ on.
+    QByteArray unread_;
+    qsizetype unreadFrom_ = 0;
     QString errorDescription_;
 };
