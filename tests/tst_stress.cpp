@@ -4,6 +4,11 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/receive.h"
+#include "dialogs/locktime.h"
+#include "dialogs/manualwindow.h"
+#include "dialogs/setdatew.h"
+#include "dialogs/waccuracyp.h"
+#include "dialogs/waccuracyr.h"
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "link/serialportcomponent.h"
@@ -12,11 +17,16 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
+
+#include <functional>
+#include <optional>
 
 #include <sys/resource.h>
 
@@ -138,6 +148,70 @@ int charactersNotIn(const RichTextField* field, int number) {
             if (colour::fromQColor(it.fragment().charFormat().foreground().color()) != number)
                 count += it.fragment().length();
     return count;
+}
+
+// The payload of `bytes` when they are exactly one whole frame with a right
+// checksum, else nothing.
+std::optional<QByteArray> onlyFrame(const QByteArray& bytes) {
+    if (bytes.size() < 3 || bytes.front() != krt::STX || bytes.back() != krt::ETX)
+        return std::nullopt;
+    const QByteArray payload = bytes.mid(1, bytes.size() - 3);
+    if (krt::frameChecksum(payload) != quint8(bytes.at(bytes.size() - 2))) return std::nullopt;
+    return payload;
+}
+
+// Whether two characters read as a number within [low, high].
+bool readsWithin(const QByteArray& characters, double low, double high, bool lowIncluded = true) {
+    bool ok = false;
+    const double n = QString::fromLatin1(characters).trimmed().toDouble(&ok);
+    return ok && (lowIncluded ? n >= low : n > low) && n <= high;
+}
+
+// What a hostile operator types into a number field.
+const QStringList& hostileNumbers() {
+    static const QStringList texts = {
+        QString(),
+        QStringLiteral("-"),
+        QStringLiteral("."),
+        QStringLiteral("ab"),
+        QStringLiteral("??"),
+        QStringLiteral("????"),
+        QStringLiteral("-1"),
+        QStringLiteral("0"),
+        QStringLiteral("00"),
+        QStringLiteral("32"),
+        QStringLiteral("60"),
+        QStringLiteral("99"),
+        QStringLiteral("100"),
+        QStringLiteral("1996"),
+        QStringLiteral("2051"),
+        QStringLiteral("9999"),
+        QStringLiteral("-0"),
+        QStringLiteral(".5"),
+        QStringLiteral("+5"),
+        QStringLiteral(" 7"),
+        QStringLiteral("\t1"),
+        QStringLiteral("1e"),
+        QStringLiteral("1e3"),
+        QStringLiteral("0x1F"),
+        QStringLiteral("1,5"),
+        QStringLiteral("nan"),
+        QStringLiteral("inf"),
+        QString(QChar(0x663)) + QChar(0x663), // Arabic-Indic digits
+        QString(QChar(0x3A9)),                // above 0xFF
+        QStringLiteral("5") + QChar(0x20AC),
+        QString::fromLatin1("\x02\x03"),
+        QString::fromLatin1("\xB2"), // superscript two
+        QString(10000, QLatin1Char('9')),
+        QString(10000, QChar(0x3A9)),
+    };
+    return texts;
+}
+
+// Deferred deletes run, so an unloaded dialog is really gone.
+void settle() {
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QApplication::processEvents();
 }
 
 } // namespace
@@ -318,6 +392,172 @@ private slots:
         }
         QCOMPARE(command, sent.size());
         QVERIFY(w->Text1->text() == log.expectedText());
+    }
+
+    // Hostile operator input. Nothing may go out but what the dialogs may send.
+
+    void lockTimeSendsOnlyTimesFrom0To99() {
+        RDData* w = openOnDevice();
+        BeepCounter beeps;
+        const QList<QPair<QPushButton*, QByteArray>> groups = {
+            {w->Channel1, "PK1"}, {w->Channel4, "PK4"}, {w->Others, "PKO"}};
+        int sent = 0;
+        for (const QString& typed : hostileNumbers()) {
+            for (int unit = 0; unit < 2; ++unit) {
+                const auto& group = groups[(sent + unit) % groups.size()];
+                clickOn(group.first);
+                LockTime* d = LockTime::existing();
+                QVERIFY(d);
+                d->TLock->setText(typed);
+                clickOn(d->OTime[unit]);
+                clickOn(d->Command1);
+                const QByteArray line = device->readAll();
+                if (!line.isEmpty()) {
+                    const auto payload = onlyFrame(line);
+                    QVERIFY2(payload, line.toHex().constData());
+                    QCOMPARE(payload->size(), 6);
+                    QCOMPARE(payload->left(3), group.second);
+                    QCOMPARE(payload->at(3), unit ? 'D' : 'S');
+                    QVERIFY2(readsWithin(payload->mid(4), 0, 99), payload->constData());
+                    ++sent;
+                }
+                if (LockTime* open = LockTime::existing()) clickOn(open->Command2);
+                settle();
+                QVERIFY(!LockTime::existing());
+                QVERIFY(w->Text1->isEnabled());
+            }
+        }
+        QVERIFY(sent > 0); // the good values did go out
+        QVERIFY(device->staysQuiet(20));
+    }
+
+    void dateSendsOnlyDatesInRange() {
+        RDData* w = openOnDevice();
+        BeepCounter beeps;
+        platform::seams().now = [] { return QDateTime(QDate(2004, 4, 3), QTime(9, 5)); };
+        int sent = 0, attempts = 0;
+        for (int field = 0; field < 5; ++field) {
+            for (const QString& typed : hostileNumbers()) {
+                clickOn(w->SetDate);
+                SetDateW* d = SetDateW::existing();
+                QVERIFY(d);
+                const std::array<QLineEdit*, 5> fields = {d->TDay, d->TMonth, d->TYear, d->THour,
+                                                          d->TMinute};
+                fields[field]->setText(typed);
+                const bool us = ++attempts % 2;
+                clickOn(d->Format[us ? 1 : 2]);
+                const QString year = d->TYear->text();
+                clickOn(d->Command1);
+                const QByteArray line = device->readAll();
+                if (!line.isEmpty()) {
+                    const auto payload = onlyFrame(line);
+                    QVERIFY2(payload, line.toHex().constData());
+                    QCOMPARE(payload->size(), 12);
+                    QCOMPARE(payload->left(2), QByteArray(us ? "Pd" : "PD"));
+                    const QByteArray day = payload->mid(us ? 4 : 2, 2);
+                    const QByteArray month = payload->mid(us ? 2 : 4, 2);
+                    QVERIFY2(readsWithin(day, 0, 31, false), payload->constData());
+                    QVERIFY2(readsWithin(month, 0, 12, false), payload->constData());
+                    QVERIFY2(readsWithin(year.toLatin1(), 1996, 2050, false), qPrintable(year));
+                    QCOMPARE(payload->mid(6, 2), year.right(2).toLatin1());
+                    QVERIFY2(readsWithin(payload->mid(8, 2), 0, 23), payload->constData());
+                    QVERIFY2(readsWithin(payload->mid(10, 2), 0, 59), payload->constData());
+                    ++sent;
+                }
+                if (SetDateW* open = SetDateW::existing()) clickOn(open->Command2);
+                settle();
+                QVERIFY(!SetDateW::existing());
+                QVERIFY(w->Text1->isEnabled());
+            }
+        }
+        QVERIFY(sent > 0);
+        QVERIFY(device->staysQuiet(20));
+    }
+
+    void accuracyDialogsSendOnlyTheirOwnFrames() {
+        RDData* w = openOnDevice();
+        QList<QByteArray> allowed;
+        for (auto c :
+             {krt::Cmd::Printer0, krt::Cmd::Printer1, krt::Cmd::Printer2, krt::Cmd::Printer3,
+              krt::Cmd::Printer4, krt::Cmd::RunTimeOff, krt::Cmd::RunTimeTenths})
+            allowed << QByteArray(krt::command(c).payload);
+        // SET at once, with no option chosen, and pressed twice in a row.
+        for (int round = 0; round < 2; ++round) {
+            clickOn(w->AccuracyP);
+            WaccuracyP* p = WaccuracyP::existing();
+            QVERIFY(p);
+            QPointer<QPushButton> set = p->Command1;
+            clickOn(set);
+            if (round == 1 && set) clickOn(set);
+            clickOn(w->AccuracyR);
+            WaccuracyR* r = WaccuracyR::existing();
+            QVERIFY(r);
+            QPointer<QPushButton> setR = r->Command1;
+            clickOn(setR);
+            if (round == 1 && setR) clickOn(setR);
+            settle();
+            QVERIFY(!WaccuracyP::existing());
+            QVERIFY(!WaccuracyR::existing());
+            QVERIFY(w->Text1->isEnabled());
+        }
+        QByteArray line = device->readAll();
+        while (!line.isEmpty()) {
+            const qsizetype end = line.indexOf(krt::ETX);
+            QVERIFY(end > 0);
+            const auto payload = onlyFrame(line.left(end + 1));
+            QVERIFY2(payload && allowed.contains(*payload), line.toHex().constData());
+            line.remove(0, end + 1);
+        }
+    }
+
+    void manualWindowSendsLongAndWideTextExactly() {
+        RDData* w = openOnDevice();
+        platform::seams().sleep = [](int) {};
+        // 10,000 characters: ASCII, Latin-1, control bytes and characters
+        // that have no byte of their own.
+        QRandomGenerator rng(10000);
+        const QList<QChar> odd = {QChar(0x02),  QChar(0x03),   QChar(0x06),
+                                  QChar(0x11),  QChar(0x13),   QChar(0xFF),
+                                  QChar(0x3A9), QChar(0x20AC), QChar(0x4E2D)};
+        QString text;
+        for (int i = 0; i < 10000; ++i)
+            text += rng.bounded(8) ? QChar(0x20 + rng.bounded(0xE0))
+                                   : odd[int(rng.bounded(qsizetype(odd.size())))];
+        const QByteArray lp = krt::buildFrame("LP"), ll = krt::buildFrame("LL"),
+                         lx = krt::buildFrame("LX");
+        const QList<QPair<QString, std::function<QByteArray(const QByteArray&)>>> buttons = {
+            {QStringLiteral("Command1"), [](const QByteArray& b) { return krt::buildFrame(b); }},
+            {QStringLiteral("Command9"), [](const QByteArray& b) { return b + '\r'; }},
+            {QStringLiteral("Command3"), [&](const QByteArray& b) { return lp + b + '\r' + lx; }},
+            {QStringLiteral("Command4"), [&](const QByteArray& b) { return ll + b + lx; }},
+        };
+        for (const auto& [name, expected] : buttons) {
+            clickOn(w->Manual);
+            ManualWindow* m = ManualWindow::existing();
+            QVERIFY(m);
+            m->commandtosend->setText(text);
+            const QString held = m->commandtosend->text();
+            QVERIFY(held.size() >= 9000);
+            const QByteArray wire = krt::toWire(held);
+            QCOMPARE(wire.size(), held.size());
+            for (qsizetype i = 0; i < held.size(); ++i)
+                QVERIFY(held[i].unicode() > 0xFF ? wire[i] == '?'
+                                                 : quint8(wire[i]) == held[i].unicode());
+            const int before = w->Text1->length();
+            clickOn(m->findChild<QPushButton*>(name));
+            const QByteArray bytes = expected(wire);
+            QCOMPARE(device->readAtLeast(int(bytes.size())), bytes);
+            QVERIFY(device->staysQuiet(20));
+            settle();
+            QVERIFY(!ManualWindow::existing());
+            QVERIFY(w->Text1->isEnabled());
+            QVERIFY(w->Text1->length() > before + held.size());
+        }
+        // The free command's image carries the checksum of the bytes sent.
+        const QString checksum =
+            QString::number(krt::frameChecksum(krt::toWire(text)), 16).toUpper();
+        const QString image = QStringLiteral("<%1><03>\r\n").arg(checksum);
+        QVERIFY(w->Text1->text().contains(image));
     }
 };
 
