@@ -425,12 +425,17 @@ bool RDData::send(const QByteArray& bytes) {
     return false;
 }
 
-bool RDData::sendFixedCommand(const QString& title, const QByteArray& payload) {
+bool RDData::sendTitledFrame(const QString& title, const QByteArray& payload,
+                             const QString& imageLineEnd) {
     append(title + QStringLiteral("\r\n"), colour::Black);
     if (!send(krt::buildFrame(payload)))
         return false;
-    append(krt::frameImage(payload) + QStringLiteral("\r\n"), colour::Red);
+    append(krt::frameImage(payload) + imageLineEnd, colour::Red);
     return true;
+}
+
+bool RDData::sendFixedCommand(const QString& title, const QByteArray& payload) {
+    return sendTitledFrame(title, payload, QStringLiteral("\r\n"));
 }
 
 void RDData::adoptDialog(QWidget* dialog) {

@@ -34,8 +34,12 @@ public:
     // One Output of the bytes. On failure appends ">> PORT ERROR: n <<" CR LF
     // in the colour in force and returns false.
     bool send(const QByteArray& bytes);
-    // Black title with CR LF, the frame in one write, red image with CR LF.
-    // Returns false when the write failed (the image is then not appended).
+    // Black title with CR LF, the frame in one write, red image with the line
+    // end given. Returns false when the write failed (the image is then not
+    // appended).
+    bool sendTitledFrame(const QString& title, const QByteArray& payload,
+                         const QString& imageLineEnd);
+    // The data window's own buttons: the image ends with CR LF.
     bool sendFixedCommand(const QString& title, const QByteArray& payload);
 
     // A dialog that acts on this window; it is closed when this window unloads.
@@ -145,9 +149,9 @@ private:
     void onBytesArrived();
     void onPortLost(int number, const QString& description);
     void appendPortError(int number);
-    // Port choice and line-speed switch share this: stop, close, set, open,
-    // restart; the first error other than 8012 is reported and ends it.
-    bool reopenPort(int portNumber, const QString& settings);
+    // A step of a port re-open: 8012 is ignored, any other error is reported
+    // as a ">> PORT ERROR: " line and ends the re-open (true).
+    bool portStepFailed(int error);
 
     static QPointer<RDData> instance_;
     QList<QPointer<QWidget>> dialogs_;

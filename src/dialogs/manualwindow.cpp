@@ -203,10 +203,7 @@ void ManualWindow::sendLink(krt::Cmd link) {
     if (busy_) return;
     if (RDData* data = RDData::existing()) {
         const krt::Command& c = krt::command(link);
-        const QByteArray payload(c.payload);
-        data->append(titleLine(c.title), colour::Black);
-        if (data->send(krt::buildFrame(payload)))
-            data->append(krt::frameImage(payload) + kLf, colour::Red);
+        data->sendTitledFrame(QString::fromLatin1(c.title), c.payload, kLf);
     }
     commandtosend->clear();
     closingSequence();

@@ -84,11 +84,9 @@ void WaccuracyR::Command1_Click() {
         if (!Option1[i]->isChecked()) continue;
         const krt::Command& c = krt::command(kChoices[i].command);
         w->TaccuracyR->setText(QString::fromLatin1(kChoices[i].shown));
-        w->append(QString::fromLatin1(c.title) + QStringLiteral("\r\n"), colour::Black);
         // A failed write is reported by the data window; the dialog closes
         // all the same, as after any SET.
-        if (w->send(krt::buildFrame(c.payload)))
-            w->append(krt::frameImage(c.payload) + QLatin1Char('\n'), colour::Red);
+        w->sendTitledFrame(QString::fromLatin1(c.title), c.payload, QStringLiteral("\n"));
     }
     close();
 }

@@ -9,23 +9,24 @@
 #include <QPushButton>
 #include <QTimer>
 
+bool RDData::portStepFailed(int error) {
+    if (error == 0 || error == portError::DeviceNotOpen)
+        return false;
+    appendPortError(error);
+    return true;
+}
+
 void RDData::Option1_Click(int index) {
     setTimer1Enabled(false);
-    // From here on the first error other than 8012 is reported and ends the
-    // choice: the port stays closed and the receive loop stopped.
-    const auto failed = [this](int error) {
-        if (error == 0 || error == portError::DeviceNotOpen)
-            return false;
-        appendPortError(error);
-        return true;
-    };
-    if (failed(MSComm1->setPortOpen(false)))
+    // From here on the first error other than 8012 ends the choice: the port
+    // stays closed and the receive loop stopped.
+    if (portStepFailed(MSComm1->setPortOpen(false)))
         return;
-    if (failed(MSComm1->setCommPort(index + 1)))
+    if (portStepFailed(MSComm1->setCommPort(index + 1)))
         return;
     MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
     MSComm1->setInputLen(31);
-    if (failed(MSComm1->setPortOpen(true)))
+    if (portStepFailed(MSComm1->setPortOpen(true)))
         return;
     setTimer1Enabled(true);
     rememberedPort = static_cast<qint16>(index + 1);
@@ -52,15 +53,9 @@ void RDData::Command2_Click() {
     sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
 
     setTimer1Enabled(false);
-    const auto failed = [this](int error) {
-        if (error == 0 || error == portError::DeviceNotOpen)
-            return false;
-        appendPortError(error);
-        return true;
-    };
-    if (failed(MSComm1->setPortOpen(false)))
+    if (portStepFailed(MSComm1->setPortOpen(false)))
         return;
-    if (failed(MSComm1->setCommPort(rememberedPort)))
+    if (portStepFailed(MSComm1->setCommPort(rememberedPort)))
         return;
     if (Command2->text() == QLatin1String("9600 bds")) {
         MSComm1->setSettings(QStringLiteral("19200,N,8,1"));
@@ -71,7 +66,7 @@ void RDData::Command2_Click() {
     }
     Command2->setAccessibleName(Command2->text());
     MSComm1->setInputLen(31);
-    if (failed(MSComm1->setPortOpen(true)))
+    if (portStepFailed(MSComm1->setPortOpen(true)))
         return;
     setTimer1Enabled(true);
 }
