@@ -45,10 +45,7 @@ private slots:
     }
 
     void dataWindowControlsAreNamedByTheirCaptions() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
+        RDData* w = openDataWindowOn(device);
         const auto buttons = w->findChildren<QAbstractButton*>();
         QVERIFY(buttons.size() >= 25);
         for (QAbstractButton* b : buttons)
@@ -73,10 +70,7 @@ private slots:
     }
 
     void everyDataWindowControlIsReachableWithTab() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
+        RDData* w = openDataWindowOn(device);
         const QList<QWidget*> chain = tabChain(w);
         for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
             if (b->isEnabled())

@@ -20,13 +20,7 @@ class TestDataWindow : public QObject {
 
     std::unique_ptr<FakeDevice> device;
 
-    RDData* openOnDevice() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
-        return w;
-    }
+    RDData* openOnDevice() { return openDataWindowOn(device); }
 
 private slots:
     void cleanup() {

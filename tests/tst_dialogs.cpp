@@ -49,10 +49,7 @@ private:
     QStringList inserted;
 
     RDData* openDataWindow() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
+        RDData* w = openDataWindowOn(device);
         connect(w->Text1, &RichTextField::selTextInserted, this, [this, w](const QString& t) {
             inserted << QStringLiteral("[%1]").arg(w->Text1->selColor()) + t;
         });

@@ -21,13 +21,7 @@ class TestHelp : public QObject {
 
     std::unique_ptr<FakeDevice> device;
 
-    RDData* openOnDevice() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
-        return w;
-    }
+    RDData* openOnDevice() { return openDataWindowOn(device); }
 
     // Where a press lands: the data field takes presses on its viewport,
     // check boxes and option buttons on their indicator.

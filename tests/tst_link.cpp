@@ -20,13 +20,7 @@ class TestLink : public QObject {
 
 private:
     std::unique_ptr<FakeDevice> device;
-    RDData* openDataWindow() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
-        return w;
-    }
+    RDData* openDataWindow() { return openDataWindowOn(device); }
 
 private slots:
     void cleanup() {

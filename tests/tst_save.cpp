@@ -50,13 +50,7 @@ class TestSave : public QObject {
         bool fieldEnabled = true;
     } dialog;
 
-    RDData* openOnDevice() {
-        device = std::make_unique<FakeDevice>();
-        device->attachAs(1);
-        RDData* w = RDData::instance();
-        w->show();
-        return w;
-    }
+    RDData* openOnDevice() { return openDataWindowOn(device); }
 
     // The operator's answer to the save dialog; an empty name cancels.
     void answerDialogWith(const QString& fileName, std::function<void()> meanwhile = {}) {

@@ -2,6 +2,7 @@
 // Helpers shared by the test suites.
 
 #include "datawindow/rddata.h"
+#include "fakedevice.h"
 #include "datawindow/richtextfield.h"
 #include "platform/seams.h"
 
@@ -14,6 +15,7 @@
 #include <QEventLoop>
 #include <QTextBlock>
 #include <QTimer>
+#include <memory>
 
 // Counts beeps while alive, instead of sounding them.
 struct BeepCounter {
@@ -49,6 +51,15 @@ inline QString colouredText(const RichTextField* field) {
 inline void clickOn(QAbstractButton* b, Qt::MouseButton button = Qt::LeftButton) {
     const bool indicator = qobject_cast<QCheckBox*>(b) || qobject_cast<QRadioButton*>(b);
     QTest::mouseClick(b, button, {}, indicator ? QPoint(6, b->height() / 2) : b->rect().center());
+}
+
+// Opens the data window on a new fake device as COM1, and shows it.
+inline RDData* openDataWindowOn(std::unique_ptr<FakeDevice>& device) {
+    device = std::make_unique<FakeDevice>();
+    device->attachAs(1);
+    RDData* w = RDData::instance();
+    w->show();
+    return w;
 }
 
 // Closes any data window left by a test and lets deferred deletes run.
