@@ -21,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTextBlock>
 #include <QTimer>
@@ -251,8 +252,13 @@ private slots:
         QCOMPARE(charactersNotIn(w->Text1, colour::Blue), 0);
         QVERIFY(w->Text1->isEnabled());
         QCOMPARE(w->Text1->selColor(), colour::Red); // the start-up colour, restored
-        // The view followed to the very end.
+        // The view followed to the very end, and is painted again once the
+        // line is quiet.
         QCOMPARE(w->Text1->textCursor().position(), w->Text1->length());
+        const QScrollBar* bar = w->Text1->verticalScrollBar();
+        QVERIFY(bar->maximum() > 0);
+        QCOMPARE(bar->value(), bar->maximum());
+        QVERIFY(waitUntil([&] { return w->Text1->updatesEnabled(); }, 1000));
     }
 
     void everyByteValueInRandomOrderIsKeptAndSaved() {

@@ -3,11 +3,12 @@
 #include "datawindow/colours.h"
 
 #include <QFontDatabase>
+#include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
 
-RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent) {
+RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(document()) {
     // The log is never undone; an undo stack would hold a second copy of it.
     setUndoRedoEnabled(false);
     setReadOnly(true);
@@ -53,11 +54,13 @@ void RichTextField::setSelText(const QString& text) {
     if (text.isEmpty())
         return;
     holdPaintingAfterInsert();
-    QTextCursor end(document());
-    end.movePosition(QTextCursor::End);
+    // One cursor kept at the end: each insertion leaves it there, so it need
+    // not be walked to the end of a long log every time.
+    if (!tail_.atEnd())
+        tail_.movePosition(QTextCursor::End);
     QTextCharFormat format;
     format.setForeground(colour::toQColor(selColor_));
-    end.insertText(text, format);
+    tail_.insertText(text, format);
     emit selTextInserted(text);
 }
 
@@ -73,15 +76,18 @@ int RichTextField::selStart() const { return textCursor().position(); }
 
 void RichTextField::setSelStart(int position) {
     QTextCursor c = textCursor();
-    const int target = qBound(0, position, length());
     // A caret at the end rides along with every append there, so the change
     // reaction mostly finds it in place: then only bring it into view, which
-    // costs far less than handing the editor a new cursor.
-    if (!c.hasSelection() && c.position() == target) {
+    // costs far less than handing the editor a new cursor. At the end that is
+    // the bottom of the scroll range (as the editor's own append does); the
+    // caret check after it is left only the sideways scroll to do.
+    if (!c.hasSelection() && c.position() == position) {
+        if (c.atEnd() && !centerOnScroll())
+            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
         ensureCursorVisible();
         return;
     }
-    c.setPosition(target);
+    c.setPosition(qBound(0, position, length()));
     setTextCursor(c);
 }
 

@@ -2,6 +2,7 @@
 // The data field: a log of coloured text that only ever grows at its end.
 
 #include <QPlainTextEdit>
+#include <QTextCursor>
 #include <QTimer>
 
 class RichTextField : public QPlainTextEdit {
@@ -38,6 +39,7 @@ private:
     void holdPaintingAfterInsert();
 
     int selColor_ = 0;
+    QTextCursor tail_; // where SelText inserts: the end of the text
     // Open while an insertion has just been painted: further insertions until
     // it closes are painted together when it does.
     QTimer paintGate_;
