@@ -117,9 +117,11 @@ std::optional<double> feed(LineDevice& line, RichTextField* field, const QByteAr
                            int timeoutMs = 300000) {
     const int expected = field->length() + int(bytes.size());
     const Clock::time_point start = Clock::now();
-    std::thread writer([&] { line.write(bytes); });
-    const auto reached = waitForLength(field, expected, timeoutMs);
-    writer.join();
+    std::optional<Clock::time_point> reached;
+    {
+        LineWriter writer(line, bytes);
+        reached = waitForLength(field, expected, timeoutMs);
+    }
     if (!reached) {
         std::fprintf(stderr, "the field took %d of %d characters in time\n",
                      field->length() - (expected - int(bytes.size())), int(bytes.size()));
@@ -198,9 +200,11 @@ std::optional<double> appendCost(LineDevice& line, RDData* w, const QByteArray& 
     RichTextField* field = w->Text1;
     const int before = field->length();
     w->setTimer1Enabled(false);
-    std::thread writer([&] { line.write(bytes); });
-    const bool buffered = waitUntil([&] { return w->MSComm1->bytesWaiting() >= bytes.size(); });
-    writer.join();
+    bool buffered;
+    {
+        LineWriter writer(line, bytes);
+        buffered = waitUntil([&] { return w->MSComm1->bytesWaiting() >= bytes.size(); });
+    }
     if (!buffered) return std::nullopt;
     // Done when the loop has taken the last byte: checked on each change
     // without asking the field its length, which would add to what is measured.

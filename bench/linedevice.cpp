@@ -20,6 +20,7 @@ LineDevice::LineDevice() {
         ::cfmakeraw(&raw);
         ::tcsetattr(fd, TCSANOW, &raw);
     }
+    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
     path_ = QString::fromLocal8Bit(name);
 }
 
@@ -32,14 +33,18 @@ void LineDevice::attachAs(int port) const {
     qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), path_.toLocal8Bit());
 }
 
-bool LineDevice::write(const QByteArray& bytes) {
+bool LineDevice::write(const QByteArray& bytes, const std::atomic<bool>* abandon) {
     qsizetype done = 0;
     while (done < bytes.size()) {
+        if (abandon && *abandon) return false;
+        // Wait for room a little at a time, so an abandoned write ends.
+        pollfd p{master_, POLLOUT, 0};
+        if (::poll(&p, 1, 50) <= 0) continue;
         const ssize_t n =
             ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0)
             done += n;
-        else if (n < 0 && errno != EINTR)
+        else if (n < 0 && errno != EINTR && errno != EAGAIN)
             return false;
     }
     return true;
