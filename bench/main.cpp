@@ -85,6 +85,9 @@ int main(int argc, char** argv) {
             passOn << QStringLiteral("--idle-seconds") << QString::number(options.idleSeconds);
         } else if (arg == "--verbose") {
             verbose = true;
+        } else if (arg == "--help" || arg == "-h") {
+            usage();
+            return 0;
         } else {
             usage();
             return 2;
