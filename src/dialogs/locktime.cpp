@@ -59,7 +59,7 @@ constexpr double kHighest = 99;
 } // namespace
 
 LockTime* LockTime::instance() {
-    if (!instance_) {
+    if (!existing()) {
         instance_ = new LockTime();
         instance_->Form_Load();
     }
@@ -67,24 +67,19 @@ LockTime* LockTime::instance() {
 }
 
 LockTime* LockTime::existing() {
-    return instance_;
+    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
 }
 
 void LockTime::openFor(const char* prompt) {
     LockTime* d = instance();
-    d->show();
-    d->raise();
-    d->activateWindow();
+    d->bringUp();
     d->LabelChannel->setText(QString::fromLatin1(prompt));
     d->LabelChannel->setAccessibleName(d->LabelChannel->text());
     d->TLock->setAccessibleName(d->LabelChannel->text());
 }
 
-LockTime::LockTime() : QDialog(nullptr) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setObjectName(QStringLiteral("LockTime"));
-    setWindowTitle(QStringLiteral("Lock time select"));
+LockTime::LockTime()
+    : DataWindowDialog(QStringLiteral("LockTime"), QStringLiteral("Lock time select")) {
 
     LabelChannel = new QLabel(QString::fromLatin1(kInitialPrompt), this);
     LabelChannel->setObjectName(QStringLiteral("LabelChannel"));
@@ -138,12 +133,10 @@ LockTime::LockTime() : QDialog(nullptr) {
 
     connect(Command1, &QPushButton::clicked, this, &LockTime::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &LockTime::Command2_Click);
-
-    if (RDData* w = RDData::existing()) w->adoptDialog(this);
 }
 
 void LockTime::Form_Load() {
-    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+    disableDataField();
 }
 
 void LockTime::Command1_Click() {
@@ -183,18 +176,6 @@ void LockTime::Command1_Click() {
 
 void LockTime::Command2_Click() {
     close();
-}
-
-void LockTime::reject() {
-    close();
-}
-
-void LockTime::closeEvent(QCloseEvent* event) {
-    if (RDData* w = RDData::existing()) w->releaseDataField();
-    // Unloaded: the next opening builds a fresh dialog even before this one
-    // is deleted.
-    instance_ = nullptr;
-    event->accept();
 }
 
 void RDData::Channel1_Click() {

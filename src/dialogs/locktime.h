@@ -2,7 +2,8 @@
 // The lock time dialog: the lock time of input 1, input 4 or the other inputs,
 // in seconds or tenths. Which inputs it sets is read from its prompt at OK time.
 
-#include <QDialog>
+#include "dialogs/datawindowdialog.h"
+
 #include <QPointer>
 #include <array>
 
@@ -11,7 +12,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-class LockTime : public QDialog {
+class LockTime : public DataWindowDialog {
     Q_OBJECT
 public:
     // The one lock time dialog, created (and loaded) on first use.
@@ -37,12 +38,6 @@ public slots:
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
-    // Escape: the same as closing by the window frame.
-    void reject() override;
-
-protected:
-    // Closing by any path leaves the data field usable.
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     LockTime();

@@ -29,14 +29,11 @@ QString titleLine(const char* title) {
 } // namespace
 
 void RDData::Manual_Click() {
-    ManualWindow* w = ManualWindow::instance();
-    w->show();
-    w->raise();
-    w->activateWindow();
+    ManualWindow::instance()->bringUp();
 }
 
 ManualWindow* ManualWindow::instance() {
-    if (!instance_) {
+    if (!existing()) {
         instance_ = new ManualWindow();
         instance_->Form_Load();
     }
@@ -44,13 +41,11 @@ ManualWindow* ManualWindow::instance() {
 }
 
 ManualWindow* ManualWindow::existing() {
-    return instance_;
+    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
 }
 
-ManualWindow::ManualWindow() : QDialog(nullptr) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setObjectName(QStringLiteral("ManualWindow"));
-    setWindowTitle(QStringLiteral("Manual command ..."));
+ManualWindow::ManualWindow()
+    : DataWindowDialog(QStringLiteral("ManualWindow"), QStringLiteral("Manual command ...")) {
     // A fixed dialog frame, no minimise or maximise, no task-bar entry.
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
@@ -148,17 +143,12 @@ void ManualWindow::connectHandlers() {
 }
 
 void ManualWindow::Form_Load() {
-    if (RDData* data = RDData::existing()) {
-        data->Text1->setEnabled(false);
-        // Nothing to send to once the data window is gone: close with it.
-        data->adoptDialog(this);
-    }
+    disableDataField();
 }
 
 void ManualWindow::closingSequence() {
+    // Closing enables the data field again and gives it the focus.
     busy_ = false;
-    if (RDData* data = RDData::existing()) data->releaseDataField();
-    released_ = true;
     close();
 }
 
@@ -168,11 +158,7 @@ void ManualWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (!released_) {
-        released_ = true;
-        if (RDData* data = RDData::existing()) data->releaseDataField();
-    }
-    event->accept();
+    DataWindowDialog::closeEvent(event);
 }
 
 void ManualWindow::reject() {

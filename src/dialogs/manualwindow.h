@@ -4,7 +4,8 @@
 
 #include "link/frame.h"
 
-#include <QDialog>
+#include "dialogs/datawindowdialog.h"
+
 #include <QPointer>
 
 class QFrame;
@@ -12,7 +13,7 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class ManualWindow : public QDialog {
+class ManualWindow : public DataWindowDialog {
     Q_OBJECT
 public:
     // The open manual window, created (and loaded) on first use.
@@ -71,5 +72,4 @@ private:
     // Set while a button's action runs: clicks that reach the window while a
     // message button lets pending events through are ignored.
     bool busy_ = false;
-    bool released_ = false;
 };

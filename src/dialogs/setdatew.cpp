@@ -49,7 +49,7 @@ void padToTwo(QLineEdit* f) {
 } // namespace
 
 SetDateW* SetDateW::instance() {
-    if (!instance_) {
+    if (!existing()) {
         instance_ = new SetDateW();
         instance_->Form_Load();
     }
@@ -57,15 +57,10 @@ SetDateW* SetDateW::instance() {
 }
 
 SetDateW* SetDateW::existing() {
-    return instance_;
+    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
 }
 
-SetDateW::SetDateW() : QDialog(nullptr) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setObjectName(QStringLiteral("SetDateW"));
-    setWindowTitle(QStringLiteral("Set Date"));
-
+SetDateW::SetDateW() : DataWindowDialog(QStringLiteral("SetDateW"), QStringLiteral("Set Date")) {
     Label1 = new QLabel(QStringLiteral("Enter date to set (DD.MM.YYYY)"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     Label1->setAccessibleName(Label1->text());
@@ -131,12 +126,10 @@ SetDateW::SetDateW() : QDialog(nullptr) {
 
     connect(Command1, &QPushButton::clicked, this, &SetDateW::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &SetDateW::Command2_Click);
-
-    if (RDData* w = RDData::existing()) w->adoptDialog(this);
 }
 
 void SetDateW::Form_Load() {
-    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+    disableDataField();
     const QDateTime now = platform::now();
     const QDate date = now.date();
     const QTime time = now.time();
@@ -211,21 +204,6 @@ void SetDateW::Command2_Click() {
     close();
 }
 
-void SetDateW::reject() {
-    close();
-}
-
-void SetDateW::closeEvent(QCloseEvent* event) {
-    if (RDData* w = RDData::existing()) w->releaseDataField();
-    // Unloaded: the next opening builds a fresh dialog even before this one
-    // is deleted.
-    instance_ = nullptr;
-    event->accept();
-}
-
 void RDData::SetDate_Click() {
-    SetDateW* d = SetDateW::instance();
-    d->show();
-    d->raise();
-    d->activateWindow();
+    SetDateW::instance()->bringUp();
 }

@@ -2,7 +2,8 @@
 // The date and hour dialog: sends the device its calendar date and time of
 // day, in the standard (day first) or US (month first) order.
 
-#include <QDialog>
+#include "dialogs/datawindowdialog.h"
+
 #include <QPointer>
 #include <array>
 
@@ -12,7 +13,7 @@ class QLineEdit;
 class QPushButton;
 class QRadioButton;
 
-class SetDateW : public QDialog {
+class SetDateW : public DataWindowDialog {
     Q_OBJECT
 public:
     // The one date dialog, created (and loaded) on first use.
@@ -37,12 +38,6 @@ public slots:
     void Form_Load();
     void Command1_Click();
     void Command2_Click();
-    // Escape: the same as closing by the window frame.
-    void reject() override;
-
-protected:
-    // Closing by any path leaves the data field usable.
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     SetDateW();

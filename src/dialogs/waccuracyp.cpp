@@ -34,7 +34,7 @@ const std::array<Choice, 5> kChoices = {{
 } // namespace
 
 WaccuracyP* WaccuracyP::instance() {
-    if (!instance_) {
+    if (!existing()) {
         instance_ = new WaccuracyP();
         instance_->Form_Load();
     }
@@ -42,14 +42,11 @@ WaccuracyP* WaccuracyP::instance() {
 }
 
 WaccuracyP* WaccuracyP::existing() {
-    return instance_;
+    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
 }
 
-WaccuracyP::WaccuracyP() : QDialog(nullptr) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setObjectName(QStringLiteral("WaccuracyP"));
-    setWindowTitle(QStringLiteral("Accuracy Printer Time"));
+WaccuracyP::WaccuracyP()
+    : DataWindowDialog(QStringLiteral("WaccuracyP"), QStringLiteral("Accuracy Printer Time")) {
 
     auto* options = new QButtonGroup(this);
     for (int i = 0; i < 5; ++i) {
@@ -79,12 +76,10 @@ WaccuracyP::WaccuracyP() : QDialog(nullptr) {
     Option1[0]->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &WaccuracyP::Command1_Click);
-
-    if (RDData* w = RDData::existing()) w->adoptDialog(this);
 }
 
 void WaccuracyP::Form_Load() {
-    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+    disableDataField();
 }
 
 void WaccuracyP::Command1_Click() {
@@ -100,21 +95,6 @@ void WaccuracyP::Command1_Click() {
     close();
 }
 
-void WaccuracyP::reject() {
-    close();
-}
-
-void WaccuracyP::closeEvent(QCloseEvent* event) {
-    if (RDData* w = RDData::existing()) w->releaseDataField();
-    // Unloaded: the next opening builds a fresh dialog even before this one
-    // is deleted.
-    instance_ = nullptr;
-    event->accept();
-}
-
 void RDData::AccuracyP_Click() {
-    WaccuracyP* d = WaccuracyP::instance();
-    d->show();
-    d->raise();
-    d->activateWindow();
+    WaccuracyP::instance()->bringUp();
 }

@@ -2,14 +2,15 @@
 // The printer accuracy dialog: the resolution the device's printer prints
 // times with, from whole seconds down to ten-thousandths.
 
-#include <QDialog>
+#include "dialogs/datawindowdialog.h"
+
 #include <QPointer>
 #include <array>
 
 class QPushButton;
 class QRadioButton;
 
-class WaccuracyP : public QDialog {
+class WaccuracyP : public DataWindowDialog {
     Q_OBJECT
 public:
     // The one printer accuracy dialog, created (and loaded) on first use.
@@ -23,12 +24,6 @@ public:
 public slots:
     void Form_Load();
     void Command1_Click();
-    // Escape: the same as closing by the window frame.
-    void reject() override;
-
-protected:
-    // Closing by any path leaves the data field usable.
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     WaccuracyP();

@@ -31,7 +31,7 @@ const std::array<Choice, 2> kChoices = {{
 } // namespace
 
 WaccuracyR* WaccuracyR::instance() {
-    if (!instance_) {
+    if (!existing()) {
         instance_ = new WaccuracyR();
         instance_->Form_Load();
     }
@@ -39,14 +39,11 @@ WaccuracyR* WaccuracyR::instance() {
 }
 
 WaccuracyR* WaccuracyR::existing() {
-    return instance_;
+    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
 }
 
-WaccuracyR::WaccuracyR() : QDialog(nullptr) {
-    setAttribute(Qt::WA_DeleteOnClose);
-    setModal(false);
-    setObjectName(QStringLiteral("WaccuracyR"));
-    setWindowTitle(QStringLiteral("Running time Selection"));
+WaccuracyR::WaccuracyR()
+    : DataWindowDialog(QStringLiteral("WaccuracyR"), QStringLiteral("Running time Selection")) {
 
     auto* options = new QButtonGroup(this);
     for (int i = 0; i < 2; ++i) {
@@ -70,12 +67,10 @@ WaccuracyR::WaccuracyR() : QDialog(nullptr) {
     Option1[0]->setFocus();
 
     connect(Command1, &QPushButton::clicked, this, &WaccuracyR::Command1_Click);
-
-    if (RDData* w = RDData::existing()) w->adoptDialog(this);
 }
 
 void WaccuracyR::Form_Load() {
-    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+    disableDataField();
 }
 
 void WaccuracyR::Command1_Click() {
@@ -91,21 +86,6 @@ void WaccuracyR::Command1_Click() {
     close();
 }
 
-void WaccuracyR::reject() {
-    close();
-}
-
-void WaccuracyR::closeEvent(QCloseEvent* event) {
-    if (RDData* w = RDData::existing()) w->releaseDataField();
-    // Unloaded: the next opening builds a fresh dialog even before this one
-    // is deleted.
-    instance_ = nullptr;
-    event->accept();
-}
-
 void RDData::AccuracyR_Click() {
-    WaccuracyR* d = WaccuracyR::instance();
-    d->show();
-    d->raise();
-    d->activateWindow();
+    WaccuracyR::instance()->bringUp();
 }

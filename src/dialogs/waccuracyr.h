@@ -2,14 +2,15 @@
 // The running-time display dialog: switches the device's running-time
 // display off or to tenths of a second.
 
-#include <QDialog>
+#include "dialogs/datawindowdialog.h"
+
 #include <QPointer>
 #include <array>
 
 class QPushButton;
 class QRadioButton;
 
-class WaccuracyR : public QDialog {
+class WaccuracyR : public DataWindowDialog {
     Q_OBJECT
 public:
     // The one running-time dialog, created (and loaded) on first use.
@@ -23,12 +24,6 @@ public:
 public slots:
     void Form_Load();
     void Command1_Click();
-    // Escape: the same as closing by the window frame.
-    void reject() override;
-
-protected:
-    // Closing by any path leaves the data field usable.
-    void closeEvent(QCloseEvent* event) override;
 
 private:
     WaccuracyR();
