@@ -295,6 +295,23 @@ private slots:
         QVERIFY(!again->Option1[0]->isChecked() && !again->Option1[1]->isChecked());
     }
 
+    void configureRightAfterCloseBuildsANewWindow() {
+        RDData* w = openDataWindow();
+        w->GetDate->click();
+        QPointer<QWidget> dialog = new QWidget;
+        dialog->show();
+        w->adoptDialog(dialog);
+        w->Command1_Click();
+        QVERIFY(!dialog->isVisible()); // gone with the window, not left to act on the next
+        QVERIFY(!w->MSComm1->portOpen());
+        // Not deleted yet, but already unloaded.
+        RDData* again = RDData::instance();
+        QVERIFY(again != w);
+        QCOMPARE(again->Text1->length(), 0);
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QCOMPARE(RDData::existing(), again);
+    }
+
     void dialogsCloseWithTheDataWindow() {
         RDData* w = openDataWindow();
         QPointer<QWidget> dialog = new QWidget;

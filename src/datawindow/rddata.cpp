@@ -61,11 +61,24 @@ RDData::RDData() : QWidget(nullptr) {
     timer1Enabled_ = true;
 }
 
-RDData::~RDData() {
-    // Forget this window before anything else, so a closing dialog finds no
-    // data window to act on.
-    instance_ = nullptr;
-    for (const QPointer<QWidget>& dialog : dialogs_) {
+void RDData::closeEvent(QCloseEvent* event) {
+    // Closed is unloaded: the port is released and the dialogs go at once,
+    // so a new data window can open the port and no dialog outlives this one.
+    unload();
+    QWidget::closeEvent(event);
+}
+
+RDData::~RDData() { unload(); }
+
+void RDData::unload() {
+    // Forget this window first, so a dialog being closed finds no data window
+    // to act on (a newer window may already have taken its place).
+    if (instance_ == this)
+        instance_ = nullptr;
+    setTimer1Enabled(false);
+    if (MSComm1->portOpen())
+        MSComm1->setPortOpen(false);
+    for (const QPointer<QWidget>& dialog : std::exchange(dialogs_, {})) {
         if (dialog) {
             dialog->hide();
             dialog->deleteLater();

@@ -139,6 +139,9 @@ public slots:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Closed is unloaded: from here on "Configure ..." builds a new window,
+    // even before Qt has deleted this one.
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     RDData();
@@ -152,6 +155,8 @@ private:
     // A step of a port re-open: 8012 is ignored, any other error is reported
     // as a ">> PORT ERROR: " line and ends the re-open (true).
     bool portStepFailed(int error);
+    // Port closed, receive loop stopped, dialogs gone, instance forgotten.
+    void unload();
 
     static QPointer<RDData> instance_;
     QList<QPointer<QWidget>> dialogs_;
