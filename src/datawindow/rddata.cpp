@@ -5,6 +5,7 @@
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
 #include "link/serialportcomponent.h"
+#include "platform/controls.h"
 #include "platform/seams.h"
 
 #include <QApplication>
@@ -88,14 +89,6 @@ void RDData::unload() {
 
 namespace {
 
-QPushButton* button(const char* caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAccessibleName(b->text());
-    b->setAutoDefault(false);
-    return b;
-}
-
 QLabel* displayLabel(const char* name, QWidget* parent) {
     auto* l = new QLabel(parent);
     l->setObjectName(QString::fromLatin1(name));
@@ -116,20 +109,20 @@ QGroupBox* group(const char* caption, const char* name, QWidget* parent) {
 
 void RDData::buildLayout() {
     FrameQuery = group("Query controls", "FrameQuery", this);
-    GetDate = button("Get Date", "GetDate", FrameQuery);
-    MemFree = button("Memory Free", "MemFree", FrameQuery);
-    ViewP = button("View Param.", "ViewP", FrameQuery);
+    GetDate = namedButton("Get Date", "GetDate", FrameQuery);
+    MemFree = namedButton("Memory Free", "MemFree", FrameQuery);
+    ViewP = namedButton("View Param.", "ViewP", FrameQuery);
     auto* queryLayout = new QHBoxLayout(FrameQuery);
     for (auto* b : {GetDate, MemFree, ViewP})
         queryLayout->addWidget(b);
 
     FrameCommands = group("Commands", "FrameCommands", this);
-    SetDate = button("Set Date...", "SetDate", FrameCommands);
-    SetDefaults = button("Set Defaults", "SetDefaults", FrameCommands);
-    NewSession = button("New Session", "NewSession", FrameCommands);
-    UploadTimes = button("Upload times", "UploadTimes", FrameCommands);
-    UploadPrint = button("Upload + Print", "UploadPrint", FrameCommands);
-    ClearMemory = button("Clear memory", "ClearMemory", FrameCommands);
+    SetDate = namedButton("Set Date...", "SetDate", FrameCommands);
+    SetDefaults = namedButton("Set Defaults", "SetDefaults", FrameCommands);
+    NewSession = namedButton("New Session", "NewSession", FrameCommands);
+    UploadTimes = namedButton("Upload times", "UploadTimes", FrameCommands);
+    UploadPrint = namedButton("Upload + Print", "UploadPrint", FrameCommands);
+    ClearMemory = namedButton("Clear memory", "ClearMemory", FrameCommands);
     auto* commandsLayout = new QGridLayout(FrameCommands);
     commandsLayout->addWidget(SetDate, 0, 0);
     commandsLayout->addWidget(SetDefaults, 0, 1);
@@ -153,13 +146,13 @@ void RDData::buildLayout() {
     (new QHBoxLayout(FrameLockInput))->addWidget(lockinput);
 
     FrameIO = group("I/O control", "FrameIO", this);
-    Manual = button("Command ...", "Manual", FrameIO);
+    Manual = namedButton("Command ...", "Manual", FrameIO);
     (new QHBoxLayout(FrameIO))->addWidget(Manual);
 
     FrameLockTimes = group("Lock times", "FrameLockTimes", this);
-    Channel1 = button("Channel 1 ...", "Channel1", FrameLockTimes);
-    Channel4 = button("Channel 4 ...", "Channel4", FrameLockTimes);
-    Others = button("Others ...", "Others", FrameLockTimes);
+    Channel1 = namedButton("Channel 1 ...", "Channel1", FrameLockTimes);
+    Channel4 = namedButton("Channel 4 ...", "Channel4", FrameLockTimes);
+    Others = namedButton("Others ...", "Others", FrameLockTimes);
     Lch1 = displayLabel("Lch1", FrameLockTimes);
     Lch4 = displayLabel("Lch4", FrameLockTimes);
     Lothers = displayLabel("Lothers", FrameLockTimes);
@@ -172,14 +165,14 @@ void RDData::buildLayout() {
     lockLayout->addWidget(Lothers, 1, 2);
 
     FrameRunTime = group("Run.Time", "FrameRunTime", this);
-    AccuracyR = button("Select ...", "AccuracyR", FrameRunTime);
+    AccuracyR = namedButton("Select ...", "AccuracyR", FrameRunTime);
     TaccuracyR = displayLabel("TaccuracyR", FrameRunTime);
     auto* runLayout = new QVBoxLayout(FrameRunTime);
     runLayout->addWidget(AccuracyR);
     runLayout->addWidget(TaccuracyR);
 
     FramePrinter = group("Printer Time", "FramePrinter", this);
-    AccuracyP = button("Accuracy...", "AccuracyP", FramePrinter);
+    AccuracyP = namedButton("Accuracy...", "AccuracyP", FramePrinter);
     TaccuracyP = displayLabel("TaccuracyP", FramePrinter);
     auto* printerLayout = new QVBoxLayout(FramePrinter);
     printerLayout->addWidget(AccuracyP);
@@ -192,9 +185,9 @@ void RDData::buildLayout() {
     Option1[1]->setObjectName(QStringLiteral("Option1_1"));
     for (auto* o : Option1)
         o->setAccessibleName(o->text());
-    Command2 = button("9600 bds", "Command2", FramePort);
+    Command2 = namedButton("9600 bds", "Command2", FramePort);
     Command2->setEnabled(false); // the line stays at 9600 bit/s
-    Command6 = button("Activate", "Command6", FramePort);
+    Command6 = namedButton("Activate", "Command6", FramePort);
     auto* portLayout = new QGridLayout(FramePort);
     portLayout->addWidget(Option1[0], 0, 0);
     portLayout->addWidget(Option1[1], 1, 0);
@@ -213,7 +206,7 @@ void RDData::buildLayout() {
     bold.setBold(true);
     Label1->setFont(bold);
 
-    Command5 = button("Clear", "Command5", this);
+    Command5 = namedButton("Clear", "Command5", this);
 
     Shape2 = new QFrame(this);
     Shape2->setObjectName(QStringLiteral("Shape2"));
@@ -225,9 +218,9 @@ void RDData::buildLayout() {
     auto* shapeLayout = new QVBoxLayout(Shape2);
     shapeLayout->addWidget(Text1);
 
-    Command3 = button("Save mesures ...", "Command3", this);
+    Command3 = namedButton("Save mesures ...", "Command3", this);
     Command3->setEnabled(false);
-    Command1 = button("Close", "Command1", this);
+    Command1 = namedButton("Close", "Command1", this);
 
     Myhelp = new QLabel(this);
     Myhelp->setObjectName(QStringLiteral("Myhelp"));

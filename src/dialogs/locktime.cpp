@@ -6,6 +6,7 @@
 #include "dialogs/numbertext.h"
 #include "link/frame.h"
 #include "platform/seams.h"
+#include "platform/controls.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -101,13 +102,9 @@ LockTime::LockTime()
     }
     OTime[0]->setChecked(true);
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(Command1->text());
+    Command1 = namedButton("OK", "Command1", this);
     Command1->setDefault(true);
-    Command2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Command2->setObjectName(QStringLiteral("Command2"));
-    Command2->setAccessibleName(Command2->text());
+    Command2 = namedButton("Cancel", "Command2", this);
 
     auto* value = new QHBoxLayout;
     value->addWidget(TLock);

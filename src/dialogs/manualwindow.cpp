@@ -3,6 +3,7 @@
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
+#include "platform/controls.h"
 #include "platform/seams.h"
 
 #include <QApplication>
@@ -57,17 +58,6 @@ ManualWindow::~ManualWindow() {
     if (instance_ == this) instance_ = nullptr;
 }
 
-namespace {
-QPushButton* button(const char* caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAccessibleName(b->text());
-    // Enter presses "Command to KRT" unless the focus is on another button.
-    b->setAutoDefault(true);
-    return b;
-}
-} // namespace
-
 void ManualWindow::buildLayout() {
     commandtosend = new QLineEdit(this);
     commandtosend->setObjectName(QStringLiteral("commandtosend"));
@@ -80,16 +70,18 @@ void ManualWindow::buildLayout() {
     Label1->setAccessibleName(Label1->text());
     Label1->setBuddy(commandtosend);
 
-    Command1 = button("Command to KRT", "Command1", this);
+    // Enter presses "Command to KRT" unless the focus is on another button
+    // (a dialog's buttons are auto-default).
+    Command1 = namedButton("Command to KRT", "Command1", this);
     Command1->setDefault(true);
-    Command2 = button("Close", "Command2", this);
-    Command3 = button("Send to Printer", "Command3", this);
-    Command4 = button("Send to Run.Time", "Command4", this);
-    Command5 = button("Import text file...", "Command5", this);
-    Command6 = button("Link Printer", "Command6", this);
-    Command7 = button("Link Line", "Command7", this);
-    Command8 = button("Link Off", "Command8", this);
-    Command9 = button("Send text", "Command9", this);
+    Command2 = namedButton("Close", "Command2", this);
+    Command3 = namedButton("Send to Printer", "Command3", this);
+    Command4 = namedButton("Send to Run.Time", "Command4", this);
+    Command5 = namedButton("Import text file...", "Command5", this);
+    Command6 = namedButton("Link Printer", "Command6", this);
+    Command7 = namedButton("Link Line", "Command7", this);
+    Command8 = namedButton("Link Off", "Command8", this);
+    Command9 = namedButton("Send text", "Command9", this);
 
     Line1 = new QFrame(this);
     Line1->setObjectName(QStringLiteral("Line1"));

@@ -5,6 +5,7 @@
 #include "datawindow/richtextfield.h"
 #include "dialogs/numbertext.h"
 #include "link/frame.h"
+#include "platform/controls.h"
 #include "platform/seams.h"
 
 #include <QButtonGroup>
@@ -32,13 +33,6 @@ QLineEdit* field(const char* name, const char* accessibleName, int maxLength, QW
     f->setMaximumWidth(
         f->fontMetrics().horizontalAdvance(QString(maxLength + 2, QLatin1Char('0'))) + 12);
     return f;
-}
-
-QPushButton* button(const char* caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAccessibleName(b->text());
-    return b;
 }
 
 // The text as two characters: a single character gets a leading zero.
@@ -73,9 +67,9 @@ SetDateW::SetDateW() : DataWindowDialog(QStringLiteral("SetDateW"), QStringLiter
     THour = field("THour", "Hour", 2, this);
     TMinute = field("TMinute", "Minute", 2, this);
 
-    Command1 = button("Send", "Command1", this);
+    Command1 = namedButton("Send", "Command1", this);
     Command1->setDefault(true);
-    Command2 = button("Cancel", "Command2", this);
+    Command2 = namedButton("Cancel", "Command2", this);
 
     FormatS = new QGroupBox(QStringLiteral("Format"), this);
     FormatS->setObjectName(QStringLiteral("FormatS"));

@@ -4,6 +4,7 @@
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
+#include "platform/controls.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -55,9 +56,7 @@ WaccuracyP::WaccuracyP()
         Option1[i]->setAccessibleName(Option1[i]->text());
         options->addButton(Option1[i], i);
     }
-    Command1 = new QPushButton(QStringLiteral("SET"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(Command1->text());
+    Command1 = namedButton("SET", "Command1", this);
     // Enter does not press SET: the operator chooses it deliberately.
     Command1->setAutoDefault(false);
     Command1->setDefault(false);

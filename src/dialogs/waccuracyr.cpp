@@ -4,6 +4,7 @@
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
+#include "platform/controls.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -52,9 +53,7 @@ WaccuracyR::WaccuracyR()
         Option1[i]->setAccessibleName(Option1[i]->text());
         options->addButton(Option1[i], i);
     }
-    Command1 = new QPushButton(QStringLiteral("SET"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(Command1->text());
+    Command1 = namedButton("SET", "Command1", this);
     Command1->setDefault(true);
 
     auto* grid = new QGridLayout(this);

@@ -3,6 +3,7 @@
 #include "datawindow/colours.h"
 #include "platform/seams.h"
 #include "shell/picture.h"
+#include "platform/controls.h"
 
 #include <QFontDatabase>
 #include <QGridLayout>
@@ -92,9 +93,7 @@ About::About() : QDialog(nullptr) {
     message->setMinimumWidth(message->fontMetrics().horizontalAdvance(QString(kWindow, 'M')) +
                              2 * message->frameWidth() + 8);
 
-    Command1 = new QPushButton(QStringLiteral("OK"), this);
-    Command1->setObjectName(QStringLiteral("Command1"));
-    Command1->setAccessibleName(Command1->text());
+    Command1 = namedButton("OK", "Command1", this);
     Command1->setDefault(true);
 
     auto* address = new QVBoxLayout;

@@ -1,6 +1,7 @@
 #include "shell/krt418.h"
 
 #include "datawindow/rddata.h"
+#include "platform/controls.h"
 #include "platform/seams.h"
 #include "shell/about.h"
 #include "shell/picture.h"
@@ -23,13 +24,6 @@ QLabel* clockLabel(const char* name, QWidget* parent) {
     l->setAutoFillBackground(true);
     l->setMinimumWidth(120);
     return l;
-}
-
-QPushButton* button(const char* caption, const char* name, QWidget* parent) {
-    auto* b = new QPushButton(QString::fromLatin1(caption), parent);
-    b->setObjectName(QString::fromLatin1(name));
-    b->setAccessibleName(b->text());
-    return b;
 }
 
 // The locale's long time format carries hours, minutes and seconds, and on
@@ -87,9 +81,9 @@ KRT418::KRT418(QWidget* parent) : QWidget(parent) {
     Image2->setObjectName(QStringLiteral("Image2"));
     Image2->setFixedSize(97, 89);
 
-    Command1 = button("Configure ...", "Command1", this);
-    Command2 = button("About...", "Command2", this);
-    Command3 = button("Quit", "Command3", this);
+    Command1 = namedButton("Configure ...", "Command1", this);
+    Command2 = namedButton("About...", "Command2", this);
+    Command3 = namedButton("Quit", "Command3", this);
 
     auto* left = new QVBoxLayout;
     left->addWidget(Label1);
