@@ -5,6 +5,7 @@
 // closes: its own button, Escape or the window frame.
 
 #include <QDialog>
+#include <QPointer>
 
 class DataWindowDialog : public QDialog {
     Q_OBJECT
@@ -20,6 +21,19 @@ public slots:
 
 protected:
     DataWindowDialog(const QString& objectName, const QString& caption);
+
+    // The dialog held in `slot` while it is open, else null.
+    template <class Dialog> static Dialog* live(const QPointer<Dialog>& slot) {
+        return slot && !slot->unloaded() ? slot.data() : nullptr;
+    }
+    // The open dialog, or a new one made by `make` and loaded.
+    template <class Dialog, class Make> static Dialog* single(QPointer<Dialog>& slot, Make make) {
+        if (!live(slot)) {
+            slot = make();
+            slot->Form_Load();
+        }
+        return slot.data();
+    }
     // Every such dialog disables the data field while it is open.
     void disableDataField();
     void closeEvent(QCloseEvent* event) override;

@@ -60,15 +60,11 @@ constexpr double kHighest = 99;
 } // namespace
 
 LockTime* LockTime::instance() {
-    if (!existing()) {
-        instance_ = new LockTime();
-        instance_->Form_Load();
-    }
-    return instance_;
+    return single(instance_, [] { return new LockTime(); });
 }
 
 LockTime* LockTime::existing() {
-    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
+    return live(instance_);
 }
 
 void LockTime::openFor(const char* prompt) {

@@ -34,15 +34,11 @@ void RDData::Manual_Click() {
 }
 
 ManualWindow* ManualWindow::instance() {
-    if (!existing()) {
-        instance_ = new ManualWindow();
-        instance_->Form_Load();
-    }
-    return instance_;
+    return single(instance_, [] { return new ManualWindow(); });
 }
 
 ManualWindow* ManualWindow::existing() {
-    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
+    return live(instance_);
 }
 
 ManualWindow::ManualWindow()

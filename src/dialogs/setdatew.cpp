@@ -43,15 +43,11 @@ void padToTwo(QLineEdit* f) {
 } // namespace
 
 SetDateW* SetDateW::instance() {
-    if (!existing()) {
-        instance_ = new SetDateW();
-        instance_->Form_Load();
-    }
-    return instance_;
+    return single(instance_, [] { return new SetDateW(); });
 }
 
 SetDateW* SetDateW::existing() {
-    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
+    return live(instance_);
 }
 
 SetDateW::SetDateW() : DataWindowDialog(QStringLiteral("SetDateW"), QStringLiteral("Set Date")) {

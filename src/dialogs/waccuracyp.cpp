@@ -35,15 +35,11 @@ const std::array<Choice, 5> kChoices = {{
 } // namespace
 
 WaccuracyP* WaccuracyP::instance() {
-    if (!existing()) {
-        instance_ = new WaccuracyP();
-        instance_->Form_Load();
-    }
-    return instance_;
+    return single(instance_, [] { return new WaccuracyP(); });
 }
 
 WaccuracyP* WaccuracyP::existing() {
-    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
+    return live(instance_);
 }
 
 WaccuracyP::WaccuracyP()

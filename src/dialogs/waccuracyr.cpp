@@ -32,15 +32,11 @@ const std::array<Choice, 2> kChoices = {{
 } // namespace
 
 WaccuracyR* WaccuracyR::instance() {
-    if (!existing()) {
-        instance_ = new WaccuracyR();
-        instance_->Form_Load();
-    }
-    return instance_;
+    return single(instance_, [] { return new WaccuracyR(); });
 }
 
 WaccuracyR* WaccuracyR::existing() {
-    return instance_ && !instance_->unloaded() ? instance_.data() : nullptr;
+    return live(instance_);
 }
 
 WaccuracyR::WaccuracyR()
