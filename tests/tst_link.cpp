@@ -5,6 +5,7 @@
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "link/serialportcomponent.h"
+#include "link/shownname.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -54,6 +55,26 @@ private slots:
         QCOMPARE(frame.back(), '\x03');
         QCOMPARE(frame.mid(1, payload.size()), payload);
         QCOMPARE(quint8(frame.at(frame.size() - 2)), quint8(checksum));
+    }
+
+    void namesShownWithoutControlCharacters_data() {
+        QTest::addColumn<QByteArray>("systemName");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain path") << QByteArray("/dev/ttyUSB0") << "/dev/ttyUSB0";
+        QTest::newRow("line feed and tab") << QByteArray("/tmp/a\nb\tc") << "/tmp/a\\nb\\tc";
+        QTest::newRow("other C0, DEL") << QByteArray("a\x01\x1b\x7f") << "a\\x01\\x1B\\x7F";
+        QTest::newRow("UTF-8 kept") << QByteArray("/tmp/M\xc3\xa9sures") << QStringLiteral("/tmp/M\u00e9sures");
+        QTest::newRow("C1 spelled out") << QByteArray("a\xc2\x85") << "a\\x85";
+        QTest::newRow("invalid UTF-8 bytes") << QByteArray("/dev/\xff\xc3(") << "/dev/\\xFF\\xC3(";
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << "\\xC0\\xAF";
+    }
+    void namesShownWithoutControlCharacters() {
+        QFETCH(QByteArray, systemName);
+        QFETCH(QString, shown);
+        QCOMPARE(krt::shownName(systemName), shown);
+        // Valid UTF-8 reads the same through the text form.
+        if (QString::fromUtf8(systemName).toUtf8() == systemName)
+            QCOMPARE(krt::shownName(QString::fromUtf8(systemName)), shown);
     }
 
     void checksumByteIsNeverEscaped() {
