@@ -6,7 +6,7 @@
 #include "shell/krt418.h"
 #include "testsupport.h"
 
-#include <QFontInfo>
+#include "platform/fonts.h"
 #include <QLabel>
 #include <QPushButton>
 #include <QSvgRenderer>
@@ -53,7 +53,7 @@ private slots:
         QCOMPARE(about->Label1->text(), QString("KRT 418 V 5.0"));
         QVERIFY(about->Label1->font().bold());
         QCOMPARE(about->Label1->font().pointSize(), 12);
-        QVERIFY(QFontInfo(about->message->font()).fixedPitch());
+        QVERIFY(platform::isFixedPitch(about->message->font()));
         QCOMPARE(about->Command1->text(), QString("OK"));
         QVERIFY(about->Command1->isDefault());
         QCOMPARE(about->Timer1->interval(), 100);

@@ -1,8 +1,8 @@
 #include "datawindow/richtextfield.h"
 
 #include "datawindow/colours.h"
+#include "platform/fonts.h"
 
-#include <QFontDatabase>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
@@ -15,11 +15,7 @@ RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(do
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setLineWrapMode(QPlainTextEdit::NoWrap);
 
-    QFont font(QStringLiteral("Courier New"));
-    font.setStyleHint(QFont::TypeWriter);
-    font.setFixedPitch(true);
-    if (!QFontInfo(font).fixedPitch())
-        font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = platform::fixedPitchFont(QStringLiteral("Courier New"));
     font.setPointSizeF(8.25);
     setFont(font);
 

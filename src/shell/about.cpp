@@ -4,8 +4,8 @@
 #include "platform/seams.h"
 #include "shell/picture.h"
 #include "platform/controls.h"
+#include "platform/fonts.h"
 
-#include <QFontDatabase>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -82,12 +82,7 @@ About::About() : QDialog(nullptr) {
     message = label(QString(), "message", this);
     // A label's accessible name is its text, so the scrolling line reads as it is.
     message->setAccessibleDescription(QStringLiteral("Credits"));
-    QFont courier(QStringLiteral("Courier New"));
-    courier.setStyleHint(QFont::TypeWriter);
-    courier.setFixedPitch(true);
-    if (!QFontInfo(courier).fixedPitch())
-        courier = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    message->setFont(courier);
+    message->setFont(platform::fixedPitchFont(QStringLiteral("Courier New")));
     message->setFrameShape(QFrame::Box);
     // Room for the whole window of text, so the line never jumps in width.
     message->setMinimumWidth(message->fontMetrics().horizontalAdvance(QString(kWindow, 'M')) +

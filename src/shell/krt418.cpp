@@ -2,6 +2,7 @@
 
 #include "datawindow/rddata.h"
 #include "platform/controls.h"
+#include "platform/fonts.h"
 #include "platform/seams.h"
 #include "shell/about.h"
 #include "shell/picture.h"
@@ -57,9 +58,7 @@ KRT418::KRT418(QWidget* parent) : QWidget(parent) {
     Image1->setObjectName(QStringLiteral("Image1"));
     Image1->setMinimumSize(225, 217);
     MSGtime = clockLabel("MSGtime", Image1);
-    QFont courier(QStringLiteral("Courier"));
-    courier.setStyleHint(QFont::TypeWriter);
-    MSGtime->setFont(courier);
+    MSGtime->setFont(platform::fixedPitchFont(QStringLiteral("Courier")));
     MSGDate = clockLabel("MSGDate", Image1);
     // The clock labels' own text is what assistive technology reads.
     MSGtime->setAccessibleDescription(QStringLiteral("Time"));
