@@ -1,0 +1,118 @@
+// Which device stands behind COM1 and COM2: precedence, saved choices and
+// stable names that follow an adapter to a new node.
+
+#include "link/portbinding.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using krt::BindingSource;
+
+class TestPorts : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase() {
+        QStandardPaths::setTestModeEnabled(true);
+        QCoreApplication::setOrganizationName(QStringLiteral("krt418-tests"));
+        QCoreApplication::setApplicationName(QStringLiteral("tst_ports"));
+    }
+    void cleanup() {
+        QSettings().clear();
+        krt::setOptionBinding(1, QString());
+        krt::setPortLister({});
+        krt::setByIdFolder(QStringLiteral("/dev/serial/by-id"));
+        qunsetenv("KRT418_COM1");
+    }
+
+    void strongestSourceBinds_data() {
+        QTest::addColumn<QString>("option");
+        QTest::addColumn<QByteArray>("environment");
+        QTest::addColumn<QString>("saved");
+        QTest::addColumn<QString>("device");
+        QTest::addColumn<int>("source");
+        const int option = int(BindingSource::Option), env = int(BindingSource::Environment),
+                  saved = int(BindingSource::Saved), none = int(BindingSource::Default);
+        QTest::newRow("option beats all") << "/dev/o" << QByteArray("/dev/e") << "/dev/s"
+                                          << "/dev/o" << option;
+        QTest::newRow("environment beats saved") << "" << QByteArray("/dev/e") << "/dev/s"
+                                                 << "/dev/e" << env;
+        QTest::newRow("saved beats default") << "" << QByteArray() << "/dev/s"
+                                             << "/dev/s" << saved;
+        QTest::newRow("default last")
+            << "" << QByteArray() << "" << krt::platformDefault(1) << none;
+    }
+    void strongestSourceBinds() {
+        QFETCH(QString, option);
+        QFETCH(QByteArray, environment);
+        QFETCH(QString, saved);
+        const krt::Binding binding = krt::chooseBinding(1, option, environment, saved);
+        QTEST(binding.device, "device");
+        QTEST(int(binding.source), "source");
+    }
+
+    // The process-wide pieces feed the same rule: option, KRT418_COM1, saved.
+    void currentBindingReadsEachSource() {
+        QCOMPARE(krt::currentBinding(1).device, krt::platformDefault(1));
+        krt::saveBinding(1, QStringLiteral("/dev/ttyUSB7"));
+        QCOMPARE(krt::currentBinding(1).source, BindingSource::Saved);
+        qputenv("KRT418_COM1", "/dev/pts/77");
+        QCOMPARE(krt::currentBinding(1).device, QStringLiteral("/dev/pts/77"));
+        krt::setOptionBinding(1, QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(krt::currentBinding(1).device, QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(krt::currentBinding(2).device, krt::platformDefault(2));
+    }
+
+    // A settings file holding garbage binds nothing and is left as it was.
+    void garbledSettingsAreIgnored() {
+        const QString file = QSettings().fileName();
+        QVERIFY(QDir().mkpath(QFileInfo(file).absolutePath()));
+        const QByteArray garbage("[ports\n\x01\x02=\xff\ncom1=\"unterminated\n");
+        {
+            QFile out(file);
+            QVERIFY(out.open(QIODevice::WriteOnly));
+            out.write(garbage);
+        }
+        QCOMPARE(krt::currentBinding(1).source, BindingSource::Default);
+        QFile in(file);
+        QVERIFY(in.open(QIODevice::ReadOnly));
+        QCOMPARE(in.readAll(), garbage);
+    }
+
+    // A choice is saved by its stable name, which then follows the adapter
+    // to whatever node it gets after being plugged into another socket.
+    void stableNameFollowsTheAdapter() {
+        QTemporaryDir dir;
+        const QString first = dir.filePath(QStringLiteral("ttyUSB0"));
+        const QString second = dir.filePath(QStringLiteral("ttyUSB1"));
+        for (const QString& node : {first, second}) {
+            QFile f(node);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+        }
+        const QString stable = dir.filePath(QStringLiteral("usb-Maker_Adapter_A1-if00-port0"));
+        QVERIFY(QFile::link(first, stable));
+        krt::setPortLister([&] { return QList<krt::DetectedPort>{{first, stable, {}, {}, {}}}; });
+
+        krt::saveBinding(1, first);
+        QCOMPARE(krt::savedBinding(1), stable);
+        QCOMPARE(krt::deviceToOpen(krt::currentBinding(1).device), first);
+
+        QVERIFY(QFile::remove(stable));
+        QVERIFY(QFile::link(second, stable));
+        QCOMPARE(krt::deviceToOpen(krt::currentBinding(1).device), second);
+        // Unplugged: the name is kept and fails to open as an ordinary node.
+        QVERIFY(QFile::remove(second));
+        QCOMPARE(krt::deviceToOpen(stable), stable);
+        // A node without a stable name is saved as it is.
+        krt::saveBinding(2, second);
+        QCOMPARE(krt::savedBinding(2), second);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestPorts)
+#include "tst_ports.moc"
