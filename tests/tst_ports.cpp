@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -111,6 +112,36 @@ private slots:
         // A node without a stable name is saved as it is.
         krt::saveBinding(2, second);
         QCOMPARE(krt::savedBinding(2), second);
+    }
+
+    // The command line answers before any window opens; bad input exits 2.
+    void commandLineAnswersAndRefuses_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("help") << QStringList{"--help"} << 0 << "--list-ports";
+        QTest::newRow("version") << QStringList{"--version"} << 0 << "krt418 5.0";
+        QTest::newRow("list") << QStringList{"--list-ports"} << 0 << "";
+        QTest::newRow("unknown") << QStringList{"--port", "/dev/pts/9"} << 2 << "Unknown option";
+        QTest::newRow("no value") << QStringList{"--com1"} << 2 << "Missing value";
+        QTest::newRow("empty value") << QStringList{"--com2="} << 2 << "needs a device";
+        QTest::newRow("stray word") << QStringList{"now"} << 2 << "unexpected argument";
+    }
+    void commandLineAnswersAndRefuses() {
+        QFETCH(QStringList, arguments);
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(KRT418_EXECUTABLE), arguments);
+        QVERIFY(program.waitForFinished(20000));
+        QTEST(program.exitCode(), "status");
+        const QString said = QString::fromLocal8Bit(program.readAllStandardOutput() +
+                                                    program.readAllStandardError());
+        QFETCH(QString, output);
+        QVERIFY2(said.contains(output), qPrintable(said));
+        if (program.exitCode() == 2) QCOMPARE(said.count(QLatin1Char('\n')), 1);
     }
 };
 

@@ -1,5 +1,7 @@
 #include "link/serialportcomponent.h"
 
+#include "link/portbinding.h"
+
 #include <QFileInfo>
 #include <QStringList>
 
@@ -15,21 +17,11 @@ SerialPortComponent::SerialPortComponent(QObject* parent) : QObject(parent) {
 }
 
 SerialPortComponent::~SerialPortComponent() {
-    if (port_.isOpen())
-        port_.close();
+    if (port_.isOpen()) port_.close();
 }
 
 QString SerialPortComponent::deviceForPort(int port) {
-    if (port < 1 || port > 16)
-        return QString();
-    const QByteArray override = qgetenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1());
-    if (!override.isEmpty())
-        return QString::fromLocal8Bit(override);
-#ifdef Q_OS_WIN
-    return QStringLiteral("COM%1").arg(port);
-#else
-    return QStringLiteral("/dev/ttyS%1").arg(port - 1);
-#endif
+    return krt::deviceToOpen(krt::currentBinding(port).device);
 }
 
 int SerialPortComponent::fail(int number, const QString& description) {
@@ -45,17 +37,17 @@ int SerialPortComponent::setCommPort(int port) {
     return 0;
 }
 
-bool SerialPortComponent::portOpen() const { return port_.isOpen(); }
+bool SerialPortComponent::portOpen() const {
+    return port_.isOpen();
+}
 
 bool SerialPortComponent::applySettings() {
     // speed, parity letter, data bits, stop bits
     const QStringList parts = settings_.split(QLatin1Char(','));
-    if (parts.size() != 4)
-        return false;
+    if (parts.size() != 4) return false;
     bool ok = false;
     const int speed = parts[0].trimmed().toInt(&ok);
-    if (!ok || speed <= 0)
-        return false;
+    if (!ok || speed <= 0) return false;
     QSerialPort::Parity parity;
     const QString p = parts[1].trimmed().toUpper();
     if (p == QLatin1String("N"))
@@ -71,8 +63,7 @@ bool SerialPortComponent::applySettings() {
     else
         return false;
     const int bits = parts[2].trimmed().toInt(&ok);
-    if (!ok || bits < 5 || bits > 8)
-        return false;
+    if (!ok || bits < 5 || bits > 8) return false;
     const QString s = parts[3].trimmed();
     QSerialPort::StopBits stop;
     if (s == QLatin1String("1"))
@@ -108,9 +99,9 @@ int SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const 
                                        "(then log in again), or ask the administrator.")
                             .arg(device));
 #endif
-        return fail(portError::AlreadyOpen,
-                    QStringLiteral("Port already open: %1 is in use by another program.")
-                        .arg(device));
+        return fail(
+            portError::AlreadyOpen,
+            QStringLiteral("Port already open: %1 is in use by another program.").arg(device));
     }
     case QSerialPort::OpenError:
         return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
@@ -128,13 +119,11 @@ int SerialPortComponent::setPortOpen(bool open) {
         // What was written must leave before the line closes (a speed
         // switch closes right after its command).
         port_.flush();
-        if (port_.bytesToWrite() > 0)
-            port_.waitForBytesWritten(200);
+        if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(200);
         port_.close();
         return 0;
     }
-    if (port_.isOpen())
-        return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
+    if (port_.isOpen()) return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
     const QString device = deviceForPort(commPort_);
     if (device.isEmpty())
         return fail(portError::InvalidPort,
@@ -157,8 +146,7 @@ int SerialPortComponent::output(const QByteArray& bytes) {
     if (!port_.isOpen())
         return fail(portError::PortNotOpen,
                     QStringLiteral("Operation valid only when the port is open."));
-    if (bytes.isEmpty())
-        return 0;
+    if (bytes.isEmpty()) return 0;
     const qint64 written = port_.write(bytes);
     if (written != bytes.size())
         return fail(portError::OtherFailure,
@@ -181,8 +169,7 @@ QByteArray SerialPortComponent::input() {
         }
         return chunk;
     }
-    if (!port_.isOpen() || inputLen_ <= 0)
-        return port_.isOpen() ? port_.readAll() : QByteArray();
+    if (!port_.isOpen() || inputLen_ <= 0) return port_.isOpen() ? port_.readAll() : QByteArray();
     return port_.read(inputLen_);
 }
 
@@ -209,8 +196,7 @@ void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
     // (read error, repeated on every turn of the event loop). Qt reports it
     // from inside its own read handler, so close later, and only once.
     const bool gone = error == QSerialPort::ResourceError || error == QSerialPort::ReadError;
-    if (!gone || !port_.isOpen() || losing_)
-        return;
+    if (!gone || !port_.isOpen() || losing_) return;
     losing_ = true;
     const QString why = port_.errorString();
     QMetaObject::invokeMethod(

@@ -25,8 +25,9 @@ public:
     explicit SerialPortComponent(QObject* parent = nullptr);
     ~SerialPortComponent() override;
 
-    // The device behind a port number: KRT418_COMn when set, else the
-    // platform's name for COMn. Empty when the number has no port.
+    // The device node behind a port number, from the binding in force
+    // (option, KRT418_COMn, saved choice, platform default). Empty when the
+    // number has no port.
     static QString deviceForPort(int port);
 
     // A number outside 1..16 is refused at once with 8002.

@@ -1,0 +1,93 @@
+#include "shell/options.h"
+
+#include "link/portbinding.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+
+#include <cstdio>
+
+namespace krt {
+namespace {
+
+void print(FILE* stream, const QString& text) {
+    const QByteArray bytes = text.toLocal8Bit();
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+QString listOfPorts() {
+    QString text;
+    const QList<DetectedPort> ports = detectedPorts();
+    for (const DetectedPort& port : ports) {
+        text += QStringList{port.path, port.byId, port.description, port.manufacturer,
+                            port.serialNumber}
+                    .join(QLatin1Char('\t')) +
+                QLatin1Char('\n');
+    }
+    return text;
+}
+
+} // namespace
+
+std::optional<int> handleCommandLine(const QStringList& arguments) {
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Controls a KRT 418 timing device over a serial line."));
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")},
+                                  QStringLiteral("Shows this help and exits."));
+    const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")},
+                                     QStringLiteral("Shows the version and exits."));
+    const QCommandLineOption listPorts(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Lists the serial ports present, one a line: path, stable name, "
+                       "description, manufacturer, serial number (separated by tabs), "
+                       "and exits."));
+    const QCommandLineOption com1(QStringLiteral("com1"),
+                                  QStringLiteral("Uses <device> as COM1 for this run."),
+                                  QStringLiteral("device"));
+    const QCommandLineOption com2(QStringLiteral("com2"),
+                                  QStringLiteral("Uses <device> as COM2 for this run."),
+                                  QStringLiteral("device"));
+    parser.addOptions({help, version, listPorts, com1, com2});
+
+    const QString program = QFileInfo(arguments.value(0)).fileName();
+    if (!parser.parse(arguments)) {
+        print(stderr, program + QStringLiteral(": ") + parser.errorText() +
+                          QStringLiteral(" (see --help)\n"));
+        return 2;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        print(stderr, program + QStringLiteral(": unexpected argument '") +
+                          parser.positionalArguments().first() +
+                          QStringLiteral("' (see --help)\n"));
+        return 2;
+    }
+    for (const QCommandLineOption* option : {&com1, &com2}) {
+        if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
+            print(stderr, program + QStringLiteral(": --") + option->names().first() +
+                              QStringLiteral(" needs a device (see --help)\n"));
+            return 2;
+        }
+    }
+    if (parser.isSet(help)) {
+        // helpText() names the program after the running application.
+        print(stdout, parser.helpText());
+        return 0;
+    }
+    if (parser.isSet(version)) {
+        print(stdout, program + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+                          QLatin1Char('\n'));
+        return 0;
+    }
+    if (parser.isSet(listPorts)) {
+        print(stdout, listOfPorts());
+        return 0;
+    }
+    if (parser.isSet(com1)) setOptionBinding(1, parser.value(com1));
+    if (parser.isSet(com2)) setOptionBinding(2, parser.value(com2));
+    return std::nullopt;
+}
+
+} // namespace krt
