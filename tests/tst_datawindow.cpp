@@ -5,6 +5,7 @@
 #include "datawindow/receive.h"
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "link/portbinding.h"
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
 
@@ -63,14 +64,22 @@ private slots:
     void startupWithCom1Missing() {
         BeepCounter beeps;
         pointPortAtNothing(1);
+        krt::setPortLister([] {
+            return QList<krt::DetectedPort>{{"/dev/ttyUSB9", {}, "Adapter", {}, {}}, {"/dev/ttyS1", {}, {}, {}, {}}};
+        });
         RDData* w = RDData::instance();
+        krt::setPortLister({});
         QCOMPARE(beeps.count, 2);
         QVERIFY(!w->MSComm1->portOpen());
         const QString text = w->Text1->text();
         QVERIFY2(text.startsWith("Error #  8002\r\n"), qPrintable(text));
-        QVERIFY(text.endsWith("\r\n"));
-        QCOMPARE(text.count("\r\n"), 2);
+        QCOMPARE(text.count("\r\n"), 3);
         QVERIFY(text.contains("/dev/krt418-no-such-port"));
+        // Then, in black, the ports present and how to choose one.
+        QVERIFY(text.endsWith("\r\nSerial ports found: /dev/ttyUSB9  (Adapter), /dev/ttyS1. "
+                              "Right click on \"Com1\" to choose one.\r\n"));
+        QCOMPARE(colouredText(w->Text1).count('['), 1);
+        QVERIFY(colouredText(w->Text1).startsWith("[0]"));
         // Start-up goes on: every button usable, the ready help shown.
         QVERIFY(w->GetDate->isEnabled());
         QCOMPARE(w->Myhelp->text(),

@@ -1,12 +1,18 @@
 // Which device stands behind COM1 and COM2: precedence, saved choices and
 // stable names that follow an adapter to a new node.
 
+#include "link/frame.h"
 #include "link/portbinding.h"
+#include "link/serialportcomponent.h"
+#include "testsupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QMenu>
 #include <QProcess>
+#include <QPushButton>
+#include <QRadioButton>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -27,6 +33,7 @@ private slots:
         QSettings().clear();
         krt::setOptionBinding(1, QString());
         krt::setPortLister({});
+        unloadDataWindow();
         krt::setByIdFolder(QStringLiteral("/dev/serial/by-id"));
         qunsetenv("KRT418_COM1");
     }
@@ -143,7 +150,41 @@ private slots:
         QVERIFY2(said.contains(output), qPrintable(said));
         if (program.exitCode() == 2) QCOMPARE(said.count(QLatin1Char('\n')), 1);
     }
+
+    // Right click on "Com2", pick a detected port: saved, and the port opens
+    // on it as a click on "Com2" would.
+    void rightClickChoosesAPort() {
+        std::unique_ptr<FakeDevice> first;
+        FakeDevice second;
+        qunsetenv("KRT418_COM2");
+        krt::setPortLister([&] {
+            return QList<krt::DetectedPort>{{first->path(), {}, "Port A", {}, {}},
+                                            {second.path(), {}, "Port B", {}, {}}};
+        });
+        RDData* w = openDataWindowOn(first);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        // Through the window, as the platform delivers it: that path turns a
+        // right click into a context-menu request.
+        QTest::mouseClick(w->windowHandle(), Qt::RightButton, {},
+                          w->Option1[1]->mapTo(w, QPoint(6, w->Option1[1]->height() / 2)));
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        QStringList entries;
+        for (QAction* action : menu->actions())
+            entries << action->text();
+        QCOMPARE(entries,
+                 (QStringList{first->path() + "  (Port A)", second.path() + "  (Port B)", "",
+                              "Other device...", "Default (" + krt::platformDefault(2) + ")"}));
+        menu->actions().at(1)->trigger();
+        QVERIFY(w->Option1[1]->isChecked());
+        QVERIFY(w->MSComm1->portOpen());
+        QCOMPARE(krt::savedBinding(2), second.path());
+        w->GetDate->click();
+        QCOMPARE(second.readAtLeast(5), krt::buildFrame("QD"));
+        unloadDataWindow();
+        QVERIFY(!QApplication::activePopupWidget());
+    }
 };
 
-QTEST_GUILESS_MAIN(TestPorts)
+QTEST_MAIN(TestPorts)
 #include "tst_ports.moc"

@@ -314,6 +314,7 @@ void RDData::connectHandlers() {
     connect(Command1, &QPushButton::clicked, this, &RDData::Command1_Click);
     connect(Command5, &QPushButton::clicked, this, &RDData::Command5_Click);
     connect(Command3, &QPushButton::clicked, this, &RDData::Command3_Click);
+    installPortMenus();
 }
 
 void RDData::Form_Load() {
@@ -347,7 +348,12 @@ void RDData::Form_Load() {
         return;
     MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
     MSComm1->setInputLen(31);
-    if (!handle(MSComm1->setPortOpen(true)))
+    const int opened = MSComm1->setPortOpen(true);
+    const bool goOn = handle(opened);
+    // After the error text, a line on how to reach the device.
+    if (opened != 0 && opened != portError::DeviceNotOpen && opened != portError::PortNotOpen)
+        appendPortHint();
+    if (!goOn)
         return;
 
     for (QWidget* w : std::initializer_list<QWidget*>{

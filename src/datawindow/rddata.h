@@ -129,6 +129,9 @@ public slots:
 
     // Port and link control.
     void Option1_Click(int index);
+    // Right click or the context-menu key on "Com1"/"Com2": the ports present,
+    // "Other device..." and the platform default.
+    void Option1_ContextMenu(int index, const QPoint& globalPosition);
     void Command6_Click();
     void Command2_Click();
     void Command1_Click();
@@ -152,6 +155,13 @@ private:
     void onBytesArrived();
     void onPortLost(int number, const QString& description);
     void appendPortError(int number);
+    void installPortMenus();
+    void askForPortDevice(int index);
+    // Binds the port to `device` (empty: the default), saved for the next
+    // start, then does what a click on its option button does.
+    void choosePortDevice(int index, const QString& device);
+    // After a failed start-up: the ports found and how to choose one.
+    void appendPortHint();
     // A step of a port re-open: 8012 is ignored, any other error is reported
     // as a ">> PORT ERROR: " line and ends the re-open (true).
     bool portStepFailed(int error);
