@@ -184,6 +184,38 @@ private slots:
         unloadDataWindow();
         QVERIFY(!QApplication::activePopupWidget());
     }
+
+    // A pulled and re-plugged adapter comes back by itself: its stable name
+    // (a link here) re-pointed at the new node. Each round gives one loss
+    // line and one re-open line, and the device's text flows again.
+    void lostDeviceIsOpenedAgainWhenBack() {
+        QTemporaryDir dir;
+        const QString stable = dir.filePath(QStringLiteral("usb-Adapter-if00"));
+        auto device = std::make_unique<FakeDevice>();
+        QVERIFY(QFile::link(device->path(), stable));
+        qputenv("KRT418_COM1", QFile::encodeName(stable));
+        RDData* w = RDData::instance();
+        QVERIFY(w->MSComm1->portOpen());
+        for (int round = 1; round <= 2; ++round) {
+            // Unplugged: the stable name goes first, then the node.
+            QVERIFY(QFile::remove(stable));
+            QVERIFY(QFile::link(dir.filePath(QStringLiteral("unplugged")), stable));
+            device->vanish();
+            QVERIFY(waitUntil([&] { return !w->MSComm1->portOpen(); }));
+            QVERIFY(QTest::qWaitFor([&] { return w->Text1->text().count("8101") == round; }));
+            QVERIFY(device->reopen());
+            QVERIFY(QFile::remove(stable));
+            QVERIFY(QFile::link(device->path(), stable));
+            QVERIFY(waitUntil([&] { return w->MSComm1->portOpen(); }, 3000));
+            QVERIFY(device->write("round " + QByteArray::number(round) + "\r"));
+            QVERIFY(waitUntil(
+                [&] { return w->Text1->text().contains("round " + QString::number(round)); }));
+        }
+        QCOMPARE(w->Text1->text(),
+                 ">> PORT ERROR: 8101 <<\r\n>> PORT REOPENED: " + device->path() +
+                     " <<\r\nround 1\r\n>> PORT ERROR: 8101 <<\r\n>> PORT REOPENED: " +
+                     device->path() + " <<\r\nround 2\r\n");
+    }
 };
 
 QTEST_MAIN(TestPorts)

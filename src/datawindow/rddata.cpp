@@ -472,6 +472,8 @@ void RDData::onPortLost(int number, const QString&) {
     }
     setTimer1Enabled(false);
     appendPortError(number);
+    if (number == portError::DeviceLost)
+        watchForLostDevice();
 }
 
 namespace {

@@ -162,6 +162,10 @@ private:
     void choosePortDevice(int index, const QString& device);
     // After a failed start-up: the ports found and how to choose one.
     void appendPortHint();
+    // While a device that went away is missing: open it again when it is back.
+    void watchForLostDevice();
+    void stopWatchingLostDevice();
+    void checkLostDevice();
     // A step of a port re-open: 8012 is ignored, any other error is reported
     // as a ">> PORT ERROR: " line and ends the re-open (true).
     bool portStepFailed(int error);
@@ -174,4 +178,7 @@ private:
     bool quietInsert_ = false;
     // A lost device waiting to be reported once its last text is in.
     int pendingLoss_ = 0;
+    QTimer* portWatch_ = nullptr;
+    QString lostNode_;
+    bool lostNodeGone_ = false;
 };

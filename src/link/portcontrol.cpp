@@ -17,6 +17,8 @@ bool RDData::portStepFailed(int error) {
 }
 
 void RDData::Option1_Click(int index) {
+    // The operator's choice ends any watch for a device that went away.
+    stopWatchingLostDevice();
     setTimer1Enabled(false);
     // From here on the first error other than 8012 ends the choice: the port
     // stays closed and the receive loop stopped.
