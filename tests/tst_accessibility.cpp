@@ -4,11 +4,13 @@
 #include "shell/krt418.h"
 #include "testsupport.h"
 
+#include "link/serialportcomponent.h"
 #include <QAccessible>
 #include <QAccessibleTextInterface>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 QString accessibleText(QWidget* w, QAccessible::Text which = QAccessible::Name) {
@@ -67,6 +69,52 @@ private slots:
         QAccessibleTextInterface* text = field->textInterface();
         QVERIFY(text);
         QVERIFY(text->text(0, text->characterCount()).startsWith(">> SENDING XOFF <<"));
+    }
+
+    // Switch access and screen readers change the switches through their
+    // "Toggle" action; that must do what a click does, no more and no less.
+    void toggleActionActsAsAClick() {
+        RDData* w = openDataWindowOn(device);
+        int closes = 0;
+        connect(w->MSComm1->port(), &QIODevice::aboutToClose, this, [&] { ++closes; });
+        const auto toggle = [](QAbstractButton* b) {
+            QAccessibleActionInterface* a =
+                QAccessible::queryAccessibleInterface(b)->actionInterface();
+            QVERIFY(a->actionNames().contains(QAccessibleActionInterface::toggleAction()));
+            a->doAction(QAccessibleActionInterface::toggleAction());
+        };
+        toggle(w->buzzer);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02PB\x92\x03"));
+        toggle(w->buzzer);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pb\xB2\x03"));
+        toggle(w->lockinput);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pe\xB5\x03"));
+
+        FakeDevice second;
+        second.attachAs(2);
+        toggle(w->Option1[1]);
+        QVERIFY(w->Option1[1]->isChecked());
+        QCOMPARE(w->MSComm1->commPort(), 2);
+        QCOMPARE(RDData::rememberedPort, qint16(2));
+        QCOMPARE(closes, 1);
+        // The chosen port cannot be toggled off: nothing happens.
+        toggle(w->Option1[1]);
+        QCOMPARE(closes, 1);
+        // A click re-opens once, whether it turns the button on or not.
+        clickOn(w->Option1[0]);
+        QCOMPARE(closes, 2);
+        clickOn(w->Option1[0]);
+        QCOMPARE(closes, 3);
+        // Arrow keys move the choice as well.
+        w->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->Option1[0]->setFocus();
+        QTest::keyClick(w->Option1[0], Qt::Key_Down);
+        QVERIFY(w->Option1[1]->isChecked());
+        QCOMPARE(closes, 4);
+        w->GetDate->click();
+        QCOMPARE(second.readAtLeast(5), QByteArray("\x02QD\x95\x03"));
+        QVERIFY(device->staysQuiet(50));
     }
 
     void everyDataWindowControlIsReachableWithTab() {
