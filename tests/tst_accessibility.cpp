@@ -4,11 +4,13 @@
 #include "shell/krt418.h"
 #include "testsupport.h"
 
+#include "link/serialportcomponent.h"
 #include <QAccessible>
 #include <QAccessibleTextInterface>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QRadioButton>
 
 namespace {
 QString accessibleText(QWidget* w, QAccessible::Text which = QAccessible::Name) {
@@ -67,6 +69,31 @@ private slots:
         QAccessibleTextInterface* text = field->textInterface();
         QVERIFY(text);
         QVERIFY(text->text(0, text->characterCount()).startsWith(">> SENDING XOFF <<"));
+    }
+
+    // Switch access and screen readers change the switches through their
+    // "Toggle" action; that must do what a click does, no more and no less.
+    void toggleActionActsAsAClick() {
+        RDData* w = openDataWindowOn(device);
+        int reopens = 0;
+        connect(w->MSComm1->port(), &QIODevice::aboutToClose, this, [&] { ++reopens; });
+        const auto toggle = [](QAbstractButton* b) {
+            QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
+                QAccessibleActionInterface::toggleAction());
+        };
+        toggle(w->lockinput);
+        QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pe\xB5\x03"));
+        FakeDevice second;
+        second.attachAs(2);
+        toggle(w->Option1[1]);
+        toggle(w->Option1[1]); // the chosen port cannot be toggled off
+        QCOMPARE(reopens, 1);
+        w->buzzer->animateClick(); // the "Press" action: one frame, not two
+        QCOMPARE(second.readAtLeast(5, 500), QByteArray("\x02PB\x92\x03"));
+        // A click re-opens once, whether it turns the button on or not.
+        clickOn(w->Option1[0]);
+        clickOn(w->Option1[0]);
+        QCOMPARE(reopens, 3);
     }
 
     void everyDataWindowControlIsReachableWithTab() {

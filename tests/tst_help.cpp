@@ -3,6 +3,7 @@
 
 #include "datawindow/colours.h"
 #include "fakedevice.h"
+#include "link/serialportcomponent.h"
 #include "testsupport.h"
 
 #include <QCheckBox>
@@ -151,6 +152,13 @@ private slots:
         clickOn(w->SetDefaults, Qt::MiddleButton);
         QCOMPARE(w->Myhelp->text(), QString("Set KRT 418 as factory defaults!"));
         QVERIFY(device->staysQuiet(50));
+
+        // Nothing sent, so the text after sending does not follow.
+        w->MSComm1->setPortOpen(false);
+        clickOn(w->ViewP);
+        QCOMPARE(w->Myhelp->text(), QString("Get KRT 418 parameters!"));
+        clickOn(w->SetDefaults);
+        QCOMPARE(w->Myhelp->text(), QString("Set KRT 418 as factory defaults!"));
     }
 
     void xonXoffButtonHelpIgnoresItsCaption() {

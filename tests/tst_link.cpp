@@ -10,11 +10,14 @@
 
 #include <QCheckBox>
 #include <QLabel>
-#include <QRegularExpression>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTimer>
+
+#include <unistd.h>
 
 class TestLink : public QObject {
     Q_OBJECT
@@ -260,6 +263,71 @@ private slots:
         QVERIFY(device->write("lost?\r"));
         QVERIFY(device->staysQuiet(100));
         QCOMPARE(w->Text1->text(), QString(">> PORT ERROR: 8005 <<\r\n"));
+    }
+
+    // What had come in before a re-open reaches the field: a numbered flood
+    // with re-opens in between, half of them while the receive loop is held
+    // so the port's buffer is surely full when it closes.
+    void reopenLosesNoReceivedText() {
+        RDData* w = openDataWindow();
+        QStringList sent;
+        for (int round = 0; round < 20; ++round) {
+            QByteArray burst;
+            for (int i = 0; i < 30; ++i, sent << QString::number(sent.size()))
+                burst += "L" + QByteArray::number(sent.size()) + "\r";
+            w->setTimer1Enabled(round % 2);
+            QVERIFY(device->write(burst));
+            QVERIFY(round % 2 || waitUntil([&] { return w->MSComm1->bytesWaiting() >= 30; }));
+            clickOn(w->Option1[0]);
+        }
+        QVERIFY(waitUntil([&] { return w->Text1->text().contains("L" + sent.last()); }));
+        QStringList got;
+        for (const auto& m : QRegularExpression("\\d+").globalMatch(w->Text1->text()))
+            got << m.captured();
+        QCOMPARE(got, sent);
+    }
+
+    // Each open failure names its real cause, and names from outside go into
+    // the text with their control characters spelled out.
+    void openFailuresNameTheirCause_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("null") << QByteArray("/dev/null") << 8002
+                              << "(Inappropriate ioctl for device)";
+        QTest::newRow("directory")
+            << QByteArray("/") << 8002 << "/ cannot be opened (Is a directory)";
+        // A link is followed to its node, whose own lock file is taken, however
+        // long the link's name.
+        QTest::newRow("long link name") << QByteArray(240, 'a') << 0 << "";
+        QTest::newRow("line feed") << QByteArray("no\nport") << 8002 << "no serial device ";
+        QTest::newRow("not UTF-8") << QByteArray("gone\xFF") << 8002 << "gone\\xFF.";
+        // Byte for byte: a link whose name is not UTF-8 opens the device.
+        QTest::newRow("not UTF-8 link") << QByteArray("port\xE9") << 0 << "";
+    }
+    void openFailuresNameTheirCause() {
+        QFETCH(QByteArray, name);
+        QFETCH(int, number);
+        QFETCH(QString, reason);
+        QTemporaryDir scratch;
+        const QByteArray dir = QFile::encodeName(scratch.path()) + '/';
+        device = std::make_unique<FakeDevice>();
+        for (const QByteArray& link : {QByteArray(240, 'a'), QByteArray("port\xE9")})
+            QCOMPARE(
+                ::symlink(QFile::encodeName(device->path()).constData(), (dir + link).constData()),
+                0);
+        qputenv("KRT418_COM5", name.startsWith('/') ? name : dir + name);
+        SerialPortComponent port;
+        port.setCommPort(5);
+        QCOMPARE(port.setPortOpen(true), number);
+        qunsetenv("KRT418_COM5");
+        if (number == 0) {
+            QCOMPARE(port.output("\x06"), 0);
+            QCOMPARE(device->readAtLeast(1), QByteArray("\x06"));
+        }
+        const QString text = port.errorDescription();
+        QVERIFY2(text.contains(reason) && !text.contains(QRegularExpression("[\\x00-\\x1F]")),
+                 qPrintable(text));
     }
 
     void lineSpeedSwitchAndBack() {

@@ -51,6 +51,10 @@ private slots:
         QCOMPARE(beeps.count, 0);
         QTest::mouseClick(w.Image1, Qt::LeftButton, {}, QPoint(10, 10));
         QCOMPARE(beeps.count, 1);
+        // The clock on the picture is not the picture.
+        QTest::mouseClick(w.MSGtime, Qt::LeftButton);
+        QTest::mouseClick(w.MSGDate, Qt::LeftButton);
+        QCOMPARE(beeps.count, 1);
     }
 
     void configureCreatesOrRaisesTheOneDataWindow() {

@@ -8,6 +8,7 @@
 #include "link/serialportcomponent.h"
 #include "link/shownname.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -22,7 +23,7 @@ void RDData::watchForLostDevice() {
         portWatch_->setInterval(kWatchIntervalMs);
         connect(portWatch_, &QTimer::timeout, this, &RDData::checkLostDevice);
     }
-    lostNode_ = SerialPortComponent::deviceForPort(MSComm1->commPort());
+    lostNode_ = QFile::decodeName(SerialPortComponent::deviceForPort(MSComm1->commPort()));
     lostNodeGone_ = false;
     portWatch_->start();
 }
@@ -37,7 +38,7 @@ void RDData::checkLostDevice() {
         stopWatchingLostDevice();
         return;
     }
-    const QString node = SerialPortComponent::deviceForPort(MSComm1->commPort());
+    const QString node = QFile::decodeName(SerialPortComponent::deviceForPort(MSComm1->commPort()));
     if (!QFileInfo::exists(node)) {
         lostNodeGone_ = true;
         return;

@@ -20,6 +20,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <memory>
 #include <utility>
 
 QPointer<RDData> RDData::instance_;
@@ -296,8 +297,10 @@ void RDData::connectHandlers() {
     connect(UploadTimes, &QPushButton::clicked, this, &RDData::UploadTimes_Click);
     connect(UploadPrint, &QPushButton::clicked, this, &RDData::UploadPrint_Click);
     connect(ClearMemory, &QPushButton::clicked, this, &RDData::ClearMemory_Click);
-    connect(buzzer, &QCheckBox::clicked, this, &RDData::buzzer_Click);
-    connect(lockinput, &QCheckBox::clicked, this, &RDData::lockinput_Click);
+    // Whatever changes a box for the operator (mouse, keyboard, assistive
+    // technology) sends, as a click does; the program never sets them itself.
+    connect(buzzer, &QCheckBox::toggled, this, &RDData::buzzer_Click);
+    connect(lockinput, &QCheckBox::toggled, this, &RDData::lockinput_Click);
 
     connect(SetDate, &QPushButton::clicked, this, &RDData::SetDate_Click);
     connect(Manual, &QPushButton::clicked, this, &RDData::Manual_Click);
@@ -307,8 +310,20 @@ void RDData::connectHandlers() {
     connect(AccuracyR, &QPushButton::clicked, this, &RDData::AccuracyR_Click);
     connect(AccuracyP, &QPushButton::clicked, this, &RDData::AccuracyP_Click);
 
-    connect(Option1[0], &QRadioButton::clicked, this, [this] { Option1_Click(0); });
-    connect(Option1[1], &QRadioButton::clicked, this, [this] { Option1_Click(1); });
+    // A port is chosen when its button turns on, however that happens; a
+    // click on the button already on changes nothing and re-opens all the same.
+    const auto wasOn = std::make_shared<std::array<bool, 2>>();
+    for (int i : {0, 1}) {
+        QRadioButton* o = Option1[size_t(i)];
+        connect(o, &QRadioButton::pressed, this,
+                [o, i, wasOn] { (*wasOn)[size_t(i)] = o->isChecked(); });
+        connect(o, &QRadioButton::toggled, this, [this, i](bool on) {
+            if (on) Option1_Click(i);
+        });
+        connect(o, &QRadioButton::clicked, this, [this, i, wasOn] {
+            if ((*wasOn)[size_t(i)]) Option1_Click(i);
+        });
+    }
     connect(Command6, &QPushButton::clicked, this, &RDData::Command6_Click);
     connect(Command2, &QPushButton::clicked, this, &RDData::Command2_Click);
     connect(Command1, &QPushButton::clicked, this, &RDData::Command1_Click);
@@ -477,9 +492,9 @@ void RDData::onPortLost(int number, const QString&) {
 }
 
 namespace {
-void sendCommand(RDData* w, krt::Cmd id) {
+bool sendCommand(RDData* w, krt::Cmd id) {
     const krt::Command& c = krt::command(id);
-    w->sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
+    return w->sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
 }
 } // namespace
 
@@ -491,12 +506,12 @@ void RDData::UploadPrint_Click() { sendCommand(this, krt::Cmd::UploadPrint); }
 void RDData::ClearMemory_Click() { sendCommand(this, krt::Cmd::ClearMemory); }
 
 void RDData::ViewP_Click() {
-    sendCommand(this, krt::Cmd::ViewParameters);
+    if (!sendCommand(this, krt::Cmd::ViewParameters)) return;
     Myhelp->setText(QStringLiteral("Ask the KRT 418 about all actual Parameters"));
 }
 
 void RDData::SetDefaults_Click() {
-    sendCommand(this, krt::Cmd::SetDefaults);
+    if (!sendCommand(this, krt::Cmd::SetDefaults)) return;
     Myhelp->setText(QStringLiteral("Set the KRT418 to the factory default parameters"));
 }
 

@@ -54,8 +54,8 @@ const std::array<Unit, 2> kUnits = {{
     {'D', " 1/10 sec.", krt::title::LockTenthsSuffix},
 }};
 
-constexpr double kLowest = 0;
-constexpr double kHighest = 99;
+constexpr int kLowest = 0;
+constexpr int kHighest = 99;
 
 } // namespace
 
@@ -133,7 +133,7 @@ void LockTime::Form_Load() {
 }
 
 void LockTime::Command1_Click() {
-    const std::optional<double> number = numbertext::read(TLock->text());
+    const std::optional<int> number = numbertext::read(TLock->text(), 2);
     if (!number) return; // the operator corrects the value or cancels
 
     if (*number < kLowest || *number > kHighest) {

@@ -1,7 +1,7 @@
 #pragma once
 // Reading a typed value as a number. The dialogs test the number but send the
-// characters as typed, so all they need to know is whether the text is a
-// number and which one.
+// characters as typed, so a text is a number only when the device takes those
+// very characters as one.
 
 #include <QString>
 #include <optional>
@@ -9,12 +9,14 @@
 namespace numbertext {
 
 // The number the text reads as, or nothing when it is not a number.
-// Accepted: blanks (spaces, tabs) around it, one leading '+' or '-', decimal
-// digits with at most one '.' (the C locale's point, whatever the desktop's
-// locale), and at least one digit. Not numbers: the empty text, a lone sign or
-// point, letters, the marks "??" and "????", exponents, hex, "inf", "nan",
-// thousands separators and any character outside ASCII. A number too large
-// for a double reads as an infinity of its sign, so range checks refuse it.
-std::optional<double> read(const QString& text);
+// Numbers: one to maxDigits ASCII digits ("5", "05", "2050"). A minus sign
+// before them reads as the negative number ("-1"), which every range refuses,
+// so the operator hears the refusal; with only zeros after it ("-0") it would
+// pass as zero and go out as typed, so it is no number. Not numbers either:
+// the empty text, blanks anywhere, a plus sign, a point, a lone sign, letters,
+// the marks "??" and "????", more digits than maxDigits, and any character
+// outside ASCII.
+// maxDigits is at most 9.
+std::optional<int> read(const QString& text, int maxDigits);
 
 } // namespace numbertext

@@ -133,22 +133,23 @@ void SetDateW::Form_Load() {
 void SetDateW::Command1_Click() {
     struct Check {
         QLineEdit* field;
-        double lowestAbove; // the number must be greater than this
+        int digits;
+        int lowestAbove; // the number must be greater than this
         bool lowestIncluded;
-        double highest;
+        int highest;
         const char* mark;
     };
     const std::array<Check, 5> checks = {{
-        {TDay, 0, false, 31, "??"},
-        {TMonth, 0, false, 12, "??"},
-        {TYear, 1996, false, 2050, "????"},
-        {THour, 0, true, 23, "??"},
-        {TMinute, 0, true, 59, "??"},
+        {TDay, 2, 0, false, 31, "??"},
+        {TMonth, 2, 0, false, 12, "??"},
+        {TYear, 4, 1996, false, 2050, "????"},
+        {THour, 2, 0, true, 23, "??"},
+        {TMinute, 2, 0, true, 59, "??"},
     }};
 
     bool allGood = true;
     for (const Check& c : checks) {
-        const std::optional<double> number = numbertext::read(c.field->text());
+        const std::optional<int> number = numbertext::read(c.field->text(), c.digits);
         if (!number) return; // empty, letters or an earlier mark: the operator corrects it
         const bool aboveLowest =
             c.lowestIncluded ? *number >= c.lowestAbove : *number > c.lowestAbove;

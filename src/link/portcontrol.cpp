@@ -9,6 +9,15 @@
 #include <QPushButton>
 #include <QTimer>
 
+namespace {
+// Closing keeps what the port had received and not yet handed out; it goes
+// into the field before the re-open, in the receive loop's own chunks.
+void takeInReceived(RDData* w) {
+    while (w->MSComm1->bytesWaiting() > 0)
+        w->Timer1_Timer();
+}
+} // namespace
+
 bool RDData::portStepFailed(int error) {
     if (error == 0 || error == portError::DeviceNotOpen)
         return false;
@@ -24,6 +33,7 @@ void RDData::Option1_Click(int index) {
     // stays closed and the receive loop stopped.
     if (portStepFailed(MSComm1->setPortOpen(false)))
         return;
+    takeInReceived(this);
     if (portStepFailed(MSComm1->setCommPort(index + 1)))
         return;
     MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
@@ -57,6 +67,7 @@ void RDData::Command2_Click() {
     setTimer1Enabled(false);
     if (portStepFailed(MSComm1->setPortOpen(false)))
         return;
+    takeInReceived(this);
     if (portStepFailed(MSComm1->setCommPort(rememberedPort)))
         return;
     if (Command2->text() == QLatin1String("9600 bds")) {

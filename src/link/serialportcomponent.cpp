@@ -1,12 +1,19 @@
 #include "link/serialportcomponent.h"
 
 #include "link/portbinding.h"
+#include "link/shownname.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <QStringList>
 
+#include <optional>
+
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
 #include <fcntl.h>
 #include <unistd.h>
 #endif
@@ -20,9 +27,47 @@ SerialPortComponent::~SerialPortComponent() {
     if (port_.isOpen()) port_.close();
 }
 
-QString SerialPortComponent::deviceForPort(int port) {
-    return krt::deviceToOpen(krt::currentBinding(port).device);
+QByteArray SerialPortComponent::deviceForPort(int port) {
+    const krt::Binding binding = krt::currentBinding(port);
+    if (binding.source == krt::BindingSource::Environment) {
+        // The environment's bytes go to the system as they are, even where
+        // they are no text.
+        const QByteArray raw = qgetenv(krt::environmentName(port).constData());
+        if (QFile::encodeName(QFile::decodeName(raw)) != raw)
+            return raw;
+    }
+    return QFile::encodeName(krt::deviceToOpen(binding.device));
 }
+
+namespace {
+
+// The serial library takes a port name as text and gives it to the system
+// re-encoded, so a name that is not valid in the system's encoding would open
+// something else or nothing. Such a name is resolved to the real path of the
+// file it leads to (a device node is rarely named that way; a link to it may
+// be). Nothing when even that cannot be written as text; errno then tells why.
+std::optional<QString> textName(const QByteArray& device) {
+    const QString name = QFile::decodeName(device);
+    if (QFile::encodeName(name) == device) return name;
+#ifdef Q_OS_UNIX
+    char* real = ::realpath(device.constData(), nullptr);
+    if (!real) return std::nullopt;
+    const QByteArray resolved(real);
+    std::free(real);
+    const QString resolvedName = QFile::decodeName(resolved);
+    if (QFile::encodeName(resolvedName) == resolved) return resolvedName;
+    errno = EILSEQ;
+#endif
+    return std::nullopt;
+}
+
+#ifdef Q_OS_UNIX
+QString systemErrorText(int error) {
+    return QString::fromLocal8Bit(std::strerror(error));
+}
+#endif
+
+} // namespace
 
 int SerialPortComponent::fail(int number, const QString& description) {
     errorNumber_ = number;
@@ -82,34 +127,62 @@ bool SerialPortComponent::applySettings() {
     return true;
 }
 
-int SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const QString& device) {
+int SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const QString& why) {
+    const QString shown = krt::shownName(device_);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
         return fail(portError::InvalidPort,
-                    QStringLiteral("Invalid port number: no serial device %1.").arg(device));
+                    QStringLiteral("Invalid port number: no serial device %1.").arg(shown));
     case QSerialPort::PermissionError: {
 #ifdef Q_OS_UNIX
-        // Qt reports a missing permission and a port locked by another
-        // program alike; the operator's remedy differs, so tell them apart.
-        const QByteArray path = QFile::encodeName(device);
-        if (::access(path.constData(), R_OK | W_OK) != 0 && errno == EACCES)
-            return fail(portError::PermissionDenied,
-                        QStringLiteral("Permission denied on %1: this user may not use the "
-                                       "serial port. Add the user to the 'dialout' group "
-                                       "(then log in again), or ask the administrator.")
-                            .arg(device));
+        // Qt reports a missing permission, a port locked by another program
+        // and a lock it could not even try alike; the operator's remedy
+        // differs, so find the real cause.
+        if (::access(device_.constData(), R_OK | W_OK) != 0) {
+            const int e = errno;
+            if (e == EACCES)
+                return fail(portError::PermissionDenied,
+                            QStringLiteral("Permission denied on %1: this user may not use the "
+                                           "serial port. Add the user to the 'dialout' group "
+                                           "(then log in again), or ask the administrator.")
+                                .arg(shown));
+            if (e == ENOENT || e == ENOTDIR)
+                return fail(portError::InvalidPort,
+                            QStringLiteral("Invalid port number: no serial device %1.").arg(shown));
+            return fail(portError::OtherFailure,
+                        QStringLiteral("%1 cannot be opened (%2).").arg(shown, systemErrorText(e)));
+        }
+        // The lock file is named after the port ("LCK.." and the name with
+        // its slashes made underscores), in one directory.
+        const QString lockName =
+            QStringLiteral("LCK..") +
+            QString(port_.portName()).replace(QLatin1Char('/'), QLatin1Char('_'));
+        if (QFile::encodeName(lockName).size() > NAME_MAX)
+            return fail(portError::OtherFailure,
+                        QStringLiteral("%1 cannot be locked: the name of its lock file is too "
+                                       "long (%2).")
+                            .arg(shown, systemErrorText(ENAMETOOLONG)));
 #endif
         return fail(
             portError::AlreadyOpen,
-            QStringLiteral("Port already open: %1 is in use by another program.").arg(device));
+            QStringLiteral("Port already open: %1 is in use by another program.").arg(shown));
     }
     case QSerialPort::OpenError:
         return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
     default:
-        return fail(portError::InvalidPort,
-                    QStringLiteral("Invalid port number: %1 cannot be opened (%2).")
-                        .arg(device, port_.errorString()));
+        return fail(
+            portError::InvalidPort,
+            QStringLiteral("Invalid port number: %1 cannot be opened (%2).").arg(shown, why));
     }
+}
+
+void SerialPortComponent::keepUnread() {
+    // What the system still holds is read first: the last close of a line
+    // may drop its input. A device that keeps sending keeps the line ready,
+    // so the passes are bounded.
+    for (int pass = 0; pass < 64 && port_.waitForReadyRead(0); ++pass) {
+    }
+    unread_ += port_.readAll();
 }
 
 int SerialPortComponent::setPortOpen(bool open) {
@@ -120,22 +193,38 @@ int SerialPortComponent::setPortOpen(bool open) {
         // switch closes right after its command).
         port_.flush();
         if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(200);
+        keepUnread();
         port_.close();
         return 0;
     }
     if (port_.isOpen()) return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
-    const QString device = deviceForPort(commPort_);
+    const QByteArray device = deviceForPort(commPort_);
     if (device.isEmpty())
         return fail(portError::InvalidPort,
                     QStringLiteral("Invalid port number: there is no COM%1.").arg(commPort_));
     if (!applySettings())
         return fail(portError::InvalidSettings,
                     QStringLiteral("Invalid property value: settings \"%1\".").arg(settings_));
-    port_.setPortName(device);
+    device_ = device;
+    const std::optional<QString> name = textName(device);
+    if (!name) {
+#ifdef Q_OS_UNIX
+        const int e = errno;
+        if (e == ENOENT || e == ENOTDIR)
+            return mapOpenError(QSerialPort::DeviceNotFoundError, QString());
+        if (e == EACCES) return mapOpenError(QSerialPort::PermissionError, QString());
+        return mapOpenError(QSerialPort::UnknownError, systemErrorText(e));
+#else
+        return mapOpenError(QSerialPort::DeviceNotFoundError, QString());
+#endif
+    }
+    port_.setPortName(*name);
     if (!port_.open(QIODevice::ReadWrite)) {
+        // The reason's text goes with the error: read both before clearing.
         const auto error = port_.error();
+        const QString why = port_.errorString();
         port_.clearError();
-        return mapOpenError(error, device);
+        return mapOpenError(error, why);
     }
     // A few drivers forget the settings made before the open; set them again.
     applySettings();
@@ -206,15 +295,14 @@ void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
                 losing_ = false;
                 return;
             }
-            const QString device = port_.portName();
             port_.clearError();
             // What arrived before the loss is the device's text all the same:
             // keep it for input() instead of letting close() drop it.
             unread_ += port_.read(port_.bytesAvailable());
             port_.close();
             losing_ = false;
-            fail(portError::DeviceLost,
-                 QStringLiteral("The serial device %1 went away (%2).").arg(device, why));
+            fail(portError::DeviceLost, QStringLiteral("The serial device %1 went away (%2).")
+                                            .arg(krt::shownName(device_), why));
             emit portLost(errorNumber_, errorDescription_);
         },
         Qt::QueuedConnection);

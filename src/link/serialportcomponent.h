@@ -25,10 +25,10 @@ public:
     explicit SerialPortComponent(QObject* parent = nullptr);
     ~SerialPortComponent() override;
 
-    // The device node behind a port number, from the binding in force
-    // (option, KRT418_COMn, saved choice, platform default). Empty when the
-    // number has no port.
-    static QString deviceForPort(int port);
+    // The device behind a port number, as the system's bytes, from the
+    // binding in force (option, KRT418_COMn, saved choice, platform default);
+    // a stable name is followed to its node. Empty when the number has no port.
+    static QByteArray deviceForPort(int port);
 
     // A number outside 1..16 is refused at once with 8002.
     int setCommPort(int port);
@@ -40,12 +40,13 @@ public:
     int inputLen() const { return inputLen_; }
 
     // Each operation returns 0 or an error number; errorNumber() and
-    // errorDescription() then tell the last failure.
+    // errorDescription() then tell the last failure. Closing keeps what was
+    // received and not yet taken: input() still returns it.
     int setPortOpen(bool open);
     bool portOpen() const;
     int output(const QByteArray& bytes);
     // Up to inputLen() bytes already received; never waits. Bytes received
-    // before the device went away are still returned after the loss.
+    // before a close or before the device went away are still returned.
     QByteArray input();
     int setRTSEnable(bool enable);
 
@@ -66,7 +67,11 @@ signals:
 
 private:
     int fail(int number, const QString& description);
-    int mapOpenError(QSerialPort::SerialPortError error, const QString& device);
+    // The failure of an open of device_, from Qt's error and its text.
+    int mapOpenError(QSerialPort::SerialPortError error, const QString& why);
+    // Moves everything received so far, also what the system still holds,
+    // into unread_ ahead of a close.
+    void keepUnread();
     void onErrorOccurred(QSerialPort::SerialPortError error);
     bool applySettings();
 
@@ -76,7 +81,9 @@ private:
     int inputLen_ = 0;
     int errorNumber_ = 0;
     bool losing_ = false;
-    // Received before a loss and not yet taken, from unreadFrom_ on.
+    // The device opened last, as the operator named it.
+    QByteArray device_;
+    // Received before a close or a loss and not yet taken, from unreadFrom_ on.
     QByteArray unread_;
     qsizetype unreadFrom_ = 0;
     QString errorDescription_;

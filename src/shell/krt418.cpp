@@ -24,6 +24,9 @@ QLabel* clockLabel(const char* name, QWidget* parent) {
     l->setAlignment(Qt::AlignCenter);
     l->setAutoFillBackground(true);
     l->setMinimumWidth(120);
+    // The clock stands on the picture, but a click on it is not a click on
+    // the picture.
+    l->setAttribute(Qt::WA_NoMousePropagation);
     return l;
 }
 
