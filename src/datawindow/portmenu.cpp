@@ -84,8 +84,11 @@ void RDData::askForPortDevice(int index) {
 void RDData::choosePortDevice(int index, const QString& device) {
     // An empty device gives the port back to the platform's default.
     krt::saveBinding(index + 1, device);
-    Option1[index]->setChecked(true);
-    Option1_Click(index);
+    // Turning the button on chooses the port; one already on is clicked again.
+    if (Option1[index]->isChecked())
+        Option1_Click(index);
+    else
+        Option1[index]->setChecked(true);
 }
 
 void RDData::appendPortHint() {
