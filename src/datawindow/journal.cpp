@@ -3,7 +3,6 @@
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
-#include "link/frame.h"
 #include "platform/seams.h"
 
 #include <QCoreApplication>
@@ -113,30 +112,21 @@ void Journal::keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes)
         QFile::remove(dir.filePath(name));
 }
 
-QByteArray Journal::fileBytes(const QString& inserted) {
-    // The breaks the field makes of an insertion (its paragraph and frame
-    // marks never come from a byte, but they break a line all the same).
-    const auto isBreak = [](char16_t u) {
-        return u == u'\r' || u == u'\n' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1;
-    };
+void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
     const qsizetype n = inserted.size();
-    qsizetype i = 0;
-    while (i < n && !isBreak(inserted.at(i).unicode()))
-        ++i;
-    if (i == n) return krt::toWire(inserted);
-    QString text;
-    text.reserve(n + n / 16 + 2);
-    text += QStringView(inserted).left(i);
-    for (; i < n; ++i) {
-        const char16_t u = inserted.at(i).unicode();
-        if (!isBreak(u)) {
-            text += QChar(u);
-            continue;
+    const QChar* text = inserted.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        // The breaks the field makes of an insertion (its paragraph and frame
+        // marks never come from a byte, but they break a line all the same).
+        if (u == u'\r' || u == u'\n' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) {
+            out.append("\r\n", 2);
+            if (u == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
+        } else {
+            // As krt::toWire has it: what is not Latin-1 goes out as '?'.
+            out.append(u <= 0xFF ? char(u) : '?');
         }
-        text += QLatin1String("\r\n");
-        if (u == u'\r' && i + 1 < n && inserted.at(i + 1) == QLatin1Char('\n')) ++i;
     }
-    return krt::toWire(text);
 }
 
 Journal::Journal(const Options& options, const QDateTime& start, QObject* parent)
@@ -162,7 +152,7 @@ Journal::~Journal() {
 
 void Journal::add(const QString& inserted) {
     if (!running_ || inserted.isEmpty()) return;
-    pending_ += fileBytes(inserted);
+    appendFileBytes(pending_, inserted);
     if (!writeTimer_.isActive()) writeTimer_.start();
 }
 

@@ -57,12 +57,6 @@ public:
     // Applies filesToDelete to the session files in the folder.
     static void keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes);
 
-    // The text as the field keeps it, as a save writes it: CR, LF and CR LF
-    // each one line end (CR LF), every other character one byte. Each
-    // insertion is taken on its own, as the field takes it: a CR ending one
-    // and an LF starting the next are two line ends.
-    static QByteArray fileBytes(const QString& inserted);
-
     // A journal for the session that started at the given time, in
     // options.folder.
     Journal(const Options& options, const QDateTime& start, QObject* parent = nullptr);
@@ -93,6 +87,11 @@ signals:
     void stopped(const QString& line);
 
 private:
+    // The text as the field keeps it, as a save writes it: CR, LF and CR LF
+    // each one line end (CR LF), every other character one byte. Each
+    // insertion is taken on its own, as the field takes it: a CR ending one
+    // and an LF starting the next are two line ends.
+    static void appendFileBytes(QByteArray& out, const QString& inserted);
     void stop(const QString& where, const QString& reason);
     bool createFile();
 
