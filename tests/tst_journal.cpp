@@ -8,8 +8,8 @@
 
 #include <QDir>
 #include <QMessageBox>
-#include <QPushButton>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -189,49 +189,45 @@ private slots:
         if (trigger == FullDisk) QCOMPARE(contents(file), "first\r\n" + QByteArray(1024 - 7, 'x'));
     }
 
-    // Sizes newest first; the files are named s0 (newest), s1, ...
-    void retention_data() {
+    // Sizes newest first, of files whose names run the other way round (the
+    // times decide) and "notes.txt", the oldest, which is not ours.
+    void startUpKeepsTheFolderInBounds_data() {
         QTest::addColumn<QList<qint64>>("sizes");
         QTest::addColumn<int>("maxFiles");
         QTest::addColumn<qint64>("maxBytes");
-        QTest::addColumn<QStringList>("deleted");
+        QTest::addColumn<QList<int>>("kept");
         using L = QList<qint64>;
-        QTest::newRow("in bounds") << L{10, 20, 30} << 3 << qint64(60) << QStringList();
+        QTest::newRow("in bounds") << L{10, 20, 30} << 3 << qint64(60) << QList<int>{0, 1, 2};
         QTest::newRow("empty ones go and do not count")
-            << L{0, 1, 1, 1} << 2 << qint64(1000) << QStringList{"s0", "s3"};
+            << L{0, 1, 1, 1} << 2 << qint64(1000) << QList<int>{1, 2};
         QTest::newRow("too big: oldest first, small ones too")
-            << L{40, 50, 20, 1} << 200 << qint64(100) << QStringList{"s2", "s3"};
+            << L{40, 50, 20, 1} << 200 << qint64(100) << QList<int>{0, 1};
         QTest::newRow("the newest stays, whatever its size")
-            << L{500, 10} << 200 << qint64(100) << QStringList{"s1"};
+            << L{500, 10} << 200 << qint64(100) << QList<int>{0};
     }
-    void retention() {
-        QFETCH(QList<qint64>, sizes);
-        QFETCH(int, maxFiles);
-        QFETCH(qint64, maxBytes);
-        QList<Journal::FileInfo> files;
-        for (int i = int(sizes.size()) - 1; i >= 0; --i)
-            files.append({QStringLiteral("s%1").arg(i), sizes[i], kStart.addSecs(-3600 * i)});
-        QStringList got = Journal::filesToDelete(files, maxFiles, maxBytes);
-        got.sort();
-        QTEST(got, "deleted");
-    }
-
-    // By the files' times, not their names; nothing but session files is touched.
     void startUpKeepsTheFolderInBounds() {
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(QList<int>, kept);
         QVERIFY(QDir().mkpath(folder));
-        const QStringList names = {"2026-01-01_00-00-00.txt", "2026-01-03_00-00-00-2.txt",
-                                   "2026-01-02_00-00-00.txt", "2026-01-04_00-00-00.txt",
-                                   "notes.txt"};
-        for (int age = 0; age < names.size(); ++age) {
+        QStringList names, expected{"notes.txt"};
+        for (int age = 0; age <= sizes.size(); ++age) {
+            names << (age == sizes.size() ? "notes.txt"
+                                          : QString("2026-01-01_00-00-0%1.txt").arg(age));
             QFile f(folder + "/" + names[age]);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(age == 3 ? "" : "text");
+            f.write(QByteArray(age < sizes.size() ? sizes[age] : 1, 'x'));
             f.flush();
             QVERIFY(f.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime));
         }
-        Journal::options().maxFiles = 2;
+        for (int i : kept)
+            expected << names[i];
+        expected.sort();
+        QFETCH(int, maxFiles);
+        QFETCH(qint64, maxBytes);
+        Journal::options().maxFiles = maxFiles;
+        Journal::options().maxBytes = maxBytes;
         openDataWindowOn(device);
-        QCOMPARE(entries(folder), QStringList({names[0], names[1], names[4]}));
+        QCOMPARE(entries(folder), expected);
     }
 
     // The real question: only Y sends; No is the default and Escape is No.

@@ -130,7 +130,8 @@ void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
 }
 
 Journal::Journal(const Options& options, const QDateTime& start, QObject* parent)
-    : QObject(parent), folder_(options.folder),
+    : QObject(parent),
+      folder_(options.folder.isEmpty() ? Options::defaultFolder() : options.folder),
       baseName_(start.toString(QString::fromLatin1(kNameFormat))), maxFiles_(options.maxFiles),
       maxBytes_(options.maxBytes) {
     writeTimer_.setSingleShot(true);
