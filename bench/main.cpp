@@ -4,11 +4,15 @@
 //   krt418-bench --only receive,idle  some of them
 //   krt418-bench --scale 0.1          a tenth of the text (a quick look, not for the README)
 //   krt418-bench --child NAME         one measurement in this process (used by the above)
+//   krt418-bench --no-journal         the data window without its session journal (which
+//                                     otherwise goes to a temporary folder)
 //
 // Output: one "name: value unit" line per figure. It measures, it never judges:
 // the exit status is non-zero only when a measurement could not be taken.
 
 #include "figures.h"
+
+#include "datawindow/journal.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -16,6 +20,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <cstdio>
 #include <cstring>
@@ -41,7 +46,7 @@ const Measurement kMeasurements[] = {
 
 void usage() {
     std::fprintf(stderr, "usage: krt418-bench [--only a,b,...] [--scale x] [--idle-seconds n] "
-                         "[--verbose]\nmeasurements:\n");
+                         "[--no-journal] [--verbose]\nmeasurements:\n");
     for (const Measurement& m : kMeasurements)
         std::fprintf(stderr, "  %-12s %s\n", m.name, m.what);
 }
@@ -53,9 +58,14 @@ void preferOffscreen() {
         qputenv("QT_QPA_PLATFORM", "offscreen");
 }
 
-int runChild(const QString& name, const BenchOptions& options, int argc, char** argv) {
+int runChild(const QString& name, const BenchOptions& options, bool journal, int argc,
+             char** argv) {
     preferOffscreen();
     QApplication app(argc, argv);
+    // Measured as the operator runs it, journal included, but not kept.
+    QTemporaryDir sessions;
+    Journal::options().enabled = journal;
+    Journal::options().folder = sessions.path();
     for (const Measurement& m : kMeasurements)
         if (name == QLatin1String(m.name)) return m.run(options);
     usage();
@@ -69,6 +79,7 @@ int main(int argc, char** argv) {
     QString child;
     QStringList only;
     bool verbose = false;
+    bool journal = true;
     QStringList passOn;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
@@ -83,6 +94,9 @@ int main(int argc, char** argv) {
         } else if (arg == "--idle-seconds" && hasValue) {
             options.idleSeconds = QByteArray(argv[++i]).toInt();
             passOn << QStringLiteral("--idle-seconds") << QString::number(options.idleSeconds);
+        } else if (arg == "--no-journal") {
+            journal = false;
+            passOn << QStringLiteral("--no-journal");
         } else if (arg == "--verbose") {
             verbose = true;
         } else if (arg == "--help" || arg == "-h") {
@@ -97,14 +111,14 @@ int main(int argc, char** argv) {
         usage();
         return 2;
     }
-    if (!child.isEmpty()) return runChild(child, options, argc, argv);
+    if (!child.isEmpty()) return runChild(child, options, journal, argc, argv);
 
     preferOffscreen();
     QCoreApplication app(argc, argv);
-    std::printf("# krt418-bench, Qt %s, platform %s, scale %g\n", qVersion(),
+    std::printf("# krt418-bench, Qt %s, platform %s, scale %g, journal %s\n", qVersion(),
                 qgetenv("QT_QPA_PLATFORM").isEmpty() ? "default"
                                                      : qgetenv("QT_QPA_PLATFORM").constData(),
-                options.scale);
+                options.scale, journal ? "on" : "off");
     std::fflush(stdout);
 
     QMap<QString, double> figures;

@@ -271,6 +271,7 @@ private slots:
         QVERIFY(!waitUntil([&] { return lines().size() > 1001; }, 200));
 
         // "Clear memory" empties it: all of it free, and an upload sends nothing.
+        platform::seams().confirm = [](QWidget*, const QString&, const QString&) { return true; };
         QCOMPARE(answer([&] { clickOn(w->ClearMemory); }, 1), QStringList{"<ACK>"});
         QCOMPARE(answer([&] { clickOn(w->MemFree); }, 2),
                  (QStringList{"<ACK>", shown("MEMORY FREE 20000 OF 20000")}));
@@ -364,6 +365,7 @@ private slots:
 
     void everyCommandButtonIsAcknowledged() {
         QVERIFY(start(2));
+        platform::seams().confirm = [](QWidget*, const QString&, const QString&) { return true; };
         const QList<QAbstractButton*> buttons = {
             w->GetDate,     w->MemFree,     w->ViewP,       w->SetDefaults, w->NewSession,
             w->UploadTimes, w->UploadPrint, w->ClearMemory, w->buzzer,      w->lockinput};

@@ -1,6 +1,7 @@
 #include "datawindow/rddata.h"
 
 #include "datawindow/colours.h"
+#include "datawindow/journal.h"
 #include "datawindow/receive.h"
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
@@ -78,6 +79,8 @@ void RDData::unload() {
     if (instance_ == this)
         instance_ = nullptr;
     setTimer1Enabled(false);
+    if (journal_)
+        journal_->finish();
     if (MSComm1->portOpen())
         MSComm1->setPortOpen(false);
     for (const QPointer<QWidget>& dialog : std::exchange(dialogs_, {})) {
@@ -333,6 +336,7 @@ void RDData::connectHandlers() {
 }
 
 void RDData::Form_Load() {
+    journal_ = Journal::attach(this);
     Text1->setSelColor(colour::Red);
     Command6->setText(QStringLiteral("Send XOFF"));
     Command6->setAccessibleName(Command6->text());
@@ -503,7 +507,12 @@ void RDData::MemFree_Click() { sendCommand(this, krt::Cmd::MemFree); }
 void RDData::NewSession_Click() { sendCommand(this, krt::Cmd::NewSession); }
 void RDData::UploadTimes_Click() { sendCommand(this, krt::Cmd::UploadTimes); }
 void RDData::UploadPrint_Click() { sendCommand(this, krt::Cmd::UploadPrint); }
-void RDData::ClearMemory_Click() { sendCommand(this, krt::Cmd::ClearMemory); }
+void RDData::ClearMemory_Click() {
+    // The one button that destroys the operator's work: it asks first.
+    if (platform::confirm(this, QStringLiteral("Clear memory"),
+                          QStringLiteral("Erase every time stored in the KRT 418?")))
+        sendCommand(this, krt::Cmd::ClearMemory);
+}
 
 void RDData::ViewP_Click() {
     if (!sendCommand(this, krt::Cmd::ViewParameters)) return;

@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 
+class Journal;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -173,6 +174,7 @@ private:
     void unload();
 
     static QPointer<RDData> instance_;
+    QPointer<Journal> journal_;
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;

@@ -98,6 +98,7 @@ QString RichTextField::text() const {
 }
 
 void RichTextField::setText(const QString& text) {
+    emit aboutToSetText(text);
     document()->clear();
     if (text.isEmpty())
         return;

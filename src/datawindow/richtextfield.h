@@ -34,6 +34,8 @@ signals:
     // After every SelText insertion, with the characters exactly as given
     // (the field itself keeps CR LF and a lone LF alike as one line break).
     void selTextInserted(const QString& text);
+    // Before setText replaces the whole text, with the new text.
+    void aboutToSetText(const QString& text);
 
 private:
     void holdPaintingAfterInsert();

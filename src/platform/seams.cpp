@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QMessageBox>
 #include <QThread>
 #include <random>
 
@@ -23,6 +24,13 @@ Seams productionSeams() {
     s.openFileName = [](QWidget* parent) { return QFileDialog::getOpenFileName(parent); };
     s.saveFileName = [](QWidget* parent, const QString& filter, const QString& suggested) {
         return QFileDialog::getSaveFileName(parent, QString(), suggested, filter);
+    };
+    s.confirm = [](QWidget* parent, const QString& title, const QString& text) {
+        QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
+                        parent);
+        box.setDefaultButton(QMessageBox::No);
+        box.setEscapeButton(QMessageBox::No);
+        return box.exec() == QMessageBox::Yes;
     };
     return s;
 }

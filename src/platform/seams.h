@@ -19,6 +19,9 @@ struct Seams {
     std::function<QString(QWidget* parent)> openFileName;
     std::function<QString(QWidget* parent, const QString& filter, const QString& suggested)>
         saveFileName;
+    // A small modal yes/no question; true only for yes (no is the default,
+    // Escape answers no).
+    std::function<bool(QWidget* parent, const QString& title, const QString& text)> confirm;
 };
 
 // The seams in force; tests may assign any member.
@@ -30,5 +33,8 @@ inline void beep() { seams().beep(); }
 inline QDateTime now() { return seams().now(); }
 inline void sleep(int ms) { seams().sleep(ms); }
 inline double random() { return seams().random(); }
+inline bool confirm(QWidget* parent, const QString& title, const QString& text) {
+    return seams().confirm(parent, title, text);
+}
 
 } // namespace platform

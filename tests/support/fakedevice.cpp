@@ -1,6 +1,7 @@
 #include "fakedevice.h"
 
 #include <QCoreApplication>
+#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
@@ -11,6 +12,11 @@
 #include <pty.h>
 #include <termios.h>
 #include <unistd.h>
+
+// Session journals and settings of every suite go to the test locations,
+// never into the real home.
+static void useTestLocations() { QStandardPaths::setTestModeEnabled(true); }
+Q_COREAPP_STARTUP_FUNCTION(useTestLocations)
 
 FakeDevice::FakeDevice() { reopen(); }
 

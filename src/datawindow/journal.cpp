@@ -1,0 +1,263 @@
+#include "datawindow/journal.h"
+
+#include "datawindow/colours.h"
+#include "datawindow/rddata.h"
+#include "datawindow/richtextfield.h"
+#include "platform/seams.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QStandardPaths>
+#include <QTextBlock>
+#include <QTextDocument>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+namespace {
+
+const char* const kNameFormat = "yyyy-MM-dd_HH-mm-ss";
+
+// The system's own words for the last failure: QFile may only say "Unknown
+// error" where the system said "No space left on device".
+QString lastErrorText(const QFile& file, int savedErrno) {
+    if (savedErrno != 0) return QString::fromLocal8Bit(std::strerror(savedErrno));
+    return file.errorString();
+}
+
+// Creates the folder and its missing parents one by one, so that the
+// reason given is the one of the level that failed. Empty on success.
+QString makeFolder(const QString& path) {
+    const QFileInfo info(path);
+    if (info.isDir()) return QString();
+    if (info.exists()) return QString::fromLocal8Bit(std::strerror(ENOTDIR));
+    const QString parent = info.absolutePath();
+    if (parent != info.absoluteFilePath()) {
+        const QString failure = makeFolder(parent);
+        if (!failure.isEmpty()) return failure;
+    }
+    errno = 0;
+    if (QDir().mkdir(path)) return QString();
+    const int e = errno;
+    return e != 0 ? QString::fromLocal8Bit(std::strerror(e)) : QStringLiteral("cannot create it");
+}
+
+} // namespace
+
+QString Journal::Options::defaultFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/sessions");
+}
+
+Journal::Options Journal::Options::fromSettings() {
+    QSettings settings;
+    Options o;
+    o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
+    o.folder = settings.value(QStringLiteral("journal/folder")).toString();
+    if (o.folder.isEmpty()) o.folder = defaultFolder();
+    o.maxFiles = settings.value(QStringLiteral("journal/maxFiles"), o.maxFiles).toInt();
+    o.maxBytes = settings.value(QStringLiteral("journal/maxBytes"), o.maxBytes).toLongLong();
+    return o;
+}
+
+Journal::Options& Journal::options() {
+    static std::optional<Options> current;
+    if (!current) current = Options::fromSettings();
+    return *current;
+}
+
+bool Journal::isSessionFileName(const QString& name) {
+    static const QRegularExpression pattern(
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(-\\d+)?\\.txt$"));
+    return pattern.match(name).hasMatch();
+}
+
+QStringList Journal::filesToDelete(QList<FileInfo> files, int maxFiles, qint64 maxBytes) {
+    std::sort(files.begin(), files.end(), [](const FileInfo& a, const FileInfo& b) {
+        return a.modified != b.modified ? a.modified > b.modified : a.name > b.name;
+    });
+    QStringList doomed;
+    int kept = 0;
+    qint64 total = 0;
+    bool full = false; // once a session does not fit, no older one is kept
+    for (const FileInfo& f : files) {
+        if (f.size == 0) {
+            doomed << f.name;
+            continue;
+        }
+        full = full || (kept > 0 && (kept >= maxFiles || total + f.size > maxBytes));
+        if (full) {
+            doomed << f.name;
+            continue;
+        }
+        ++kept;
+        total += f.size;
+    }
+    return doomed;
+}
+
+void Journal::keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes) {
+    const QDir dir(folder);
+    QList<FileInfo> files;
+    for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
+        if (isSessionFileName(info.fileName()))
+            files.append({info.fileName(), info.size(), info.lastModified()});
+    }
+    for (const QString& name : filesToDelete(files, maxFiles, maxBytes))
+        QFile::remove(dir.filePath(name));
+}
+
+void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
+    const qsizetype n = inserted.size();
+    const QChar* text = inserted.constData();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t u = text[i].unicode();
+        // The breaks the field makes of an insertion (its paragraph and frame
+        // marks never come from a byte, but they break a line all the same).
+        if (u == u'\r' || u == u'\n' || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1) {
+            out.append("\r\n", 2);
+            if (u == u'\r' && i + 1 < n && text[i + 1] == u'\n') ++i;
+        } else {
+            // As krt::toWire has it: what is not Latin-1 goes out as '?'.
+            out.append(u <= 0xFF ? char(u) : '?');
+        }
+    }
+}
+
+Journal::Journal(const Options& options, const QDateTime& start, QObject* parent)
+    : QObject(parent),
+      folder_(options.folder.isEmpty() ? Options::defaultFolder() : options.folder),
+      baseName_(start.toString(QString::fromLatin1(kNameFormat))), maxFiles_(options.maxFiles),
+      maxBytes_(options.maxBytes) {
+    writeTimer_.setSingleShot(true);
+    writeTimer_.setInterval(1000);
+    // Text must be on disk within the second: a coarse timer may fire late.
+    writeTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&writeTimer_, &QTimer::timeout, this, &Journal::flush);
+}
+
+void Journal::start() {
+    keepInBounds(folder_, maxFiles_, maxBytes_);
+    const QString failure = makeFolder(folder_);
+    if (!failure.isEmpty()) stop(folder_, failure);
+}
+
+Journal::~Journal() {
+    finish();
+}
+
+void Journal::add(const QString& inserted) {
+    if (!running_ || inserted.isEmpty()) return;
+    appendFileBytes(pending_, inserted);
+    if (!writeTimer_.isActive()) writeTimer_.start();
+}
+
+bool Journal::createFile() {
+    // A name already taken (two sessions in one second, a clock set back)
+    // gets a number rather than being written over.
+    const QDir dir(folder_);
+    for (int n = 1; n < 1000; ++n) {
+        const QString name = baseName_ + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) +
+                             QStringLiteral(".txt");
+        file_.setFileName(dir.filePath(name));
+        // Unbuffered: what write() accepted is with the system, and survives
+        // the process being killed.
+        errno = 0;
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            return true;
+        const int e = errno;
+        if (!QFileInfo::exists(file_.fileName())) {
+            stop(file_.fileName(), lastErrorText(file_, e));
+            return false;
+        }
+    }
+    stop(dir.filePath(baseName_ + QStringLiteral(".txt")), QStringLiteral("no free file name"));
+    return false;
+}
+
+void Journal::flush() {
+    writeTimer_.stop();
+    if (!running_ || pending_.isEmpty()) return;
+    if (!file_.isOpen() && !createFile()) return;
+    // Writing on into a file that was deleted would lose everything from here on.
+    if (!QFileInfo::exists(file_.fileName())) {
+        stop(file_.fileName(), QStringLiteral("the file was removed"));
+        return;
+    }
+    qsizetype done = 0;
+    while (done < pending_.size()) {
+        errno = 0;
+        const qint64 n = file_.write(pending_.constData() + done, pending_.size() - done);
+        if (n <= 0) {
+            stop(file_.fileName(), lastErrorText(file_, errno));
+            return;
+        }
+        done += n;
+        written_ += n;
+    }
+    pending_.clear();
+}
+
+void Journal::finish() {
+    if (finished_) return;
+    finished_ = true;
+    if (running_ && written_ + pending_.size() > 0) {
+        pending_ += "\r\n";
+        flush();
+    }
+    writeTimer_.stop();
+    pending_.clear();
+    running_ = false;
+    if (file_.isOpen()) {
+        file_.close();
+        if (written_ == 0) file_.remove();
+    }
+}
+
+void Journal::stop(const QString& where, const QString& reason) {
+    running_ = false;
+    writeTimer_.stop();
+    pending_.clear();
+    if (file_.isOpen()) {
+        file_.close();
+        if (written_ == 0) file_.remove();
+    }
+    // At the end of the session there is nobody left to tell.
+    if (finished_) return;
+    emit stopped(QStringLiteral(">> JOURNAL STOPPED: ") + QDir::toNativeSeparators(where) +
+                 QStringLiteral(": ") + reason + QStringLiteral(" <<"));
+}
+
+Journal* Journal::attach(RDData* window) {
+    const Options& o = options();
+    if (!o.enabled) return nullptr;
+    auto* journal = new Journal(o, platform::now(), window);
+    RichTextField* field = window->Text1;
+    connect(field, &RichTextField::selTextInserted, journal, &Journal::add);
+    // A whole new text: only what it adds to the old one is new ("Clear"
+    // adds nothing; start-up's error lines add themselves).
+    connect(field, &RichTextField::aboutToSetText, journal, [journal, field](const QString& text) {
+        if (text.isEmpty()) return;
+        const QString before = field->text();
+        journal->add(text.startsWith(before) ? text.mid(before.size()) : text);
+    });
+    // "Quit" ends the program without unloading the data window.
+    connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
+    connect(journal, &Journal::stopped, window, [window](const QString& line) {
+        // A black line of its own; the colour in force stays as it was.
+        RichTextField* f = window->Text1;
+        const bool lineOpen = f->document()->lastBlock().length() > 1;
+        const int previous = f->selColor();
+        window->append((lineOpen ? QStringLiteral("\r\n") : QString()) + line +
+                           QStringLiteral("\r\n"),
+                       colour::Black);
+        f->setSelColor(previous);
+    });
+    journal->start();
+    return journal;
+}

@@ -1,0 +1,108 @@
+#pragma once
+// The session journal: every text the data field receives, on disk, in the
+// form "Save mesures ..." writes (one byte a character, every line end CR LF),
+// including what "Clear" later removes. One file per data window session,
+// named by its start time, in a "sessions" folder kept within bounds.
+//
+// Text is buffered and written by a one-second timer that runs only while
+// text is waiting, so a killed process loses at most the last second and an
+// idle line costs no wake-ups. A failure stops the journal for the session
+// and is told once through stopped(); it never blocks or raises a dialog.
+
+#include <QByteArray>
+#include <QDateTime>
+#include <QFile>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class RDData;
+
+class Journal : public QObject {
+    Q_OBJECT
+public:
+    struct Options {
+        bool enabled = true;
+        QString folder; // where the session files go
+        int maxFiles = 200;
+        qint64 maxBytes = 200LL * 1000 * 1000;
+
+        // The platform's application data place + "/sessions".
+        static QString defaultFolder();
+        // From the settings "journal/enabled", "journal/folder",
+        // "journal/maxFiles" and "journal/maxBytes", each with its default.
+        static Options fromSettings();
+    };
+    // The options data windows start their journal with. Read from the
+    // settings on first use; the command line may change them before the
+    // first data window starts.
+    static Options& options();
+
+    // What the retention rule looks at in a session file.
+    struct FileInfo {
+        QString name;
+        qint64 size = 0;
+        QDateTime modified;
+    };
+    // The session files to delete so that at most maxFiles and maxBytes in
+    // all are left: empty files, then the oldest beyond the limits. The
+    // newest non-empty session is always kept, whatever its size: it is the
+    // one an operator looks for after a crash.
+    static QStringList filesToDelete(QList<FileInfo> files, int maxFiles, qint64 maxBytes);
+    // Whether a file name is one of ours ("yyyy-MM-dd_HH-mm-ss.txt", perhaps
+    // with "-2", "-3"... before ".txt"); nothing else in the folder is touched.
+    static bool isSessionFileName(const QString& name);
+    // Applies filesToDelete to the session files in the folder.
+    static void keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes);
+
+    // A journal for the session that started at the given time, in
+    // options.folder.
+    Journal(const Options& options, const QDateTime& start, QObject* parent = nullptr);
+    ~Journal() override;
+    // Keeps the folder in bounds and creates it; the file itself is created
+    // only once there is text for it, so a session that receives nothing
+    // leaves nothing.
+    void start();
+
+    // Starts the journal of the data window: reads its data field and tells
+    // failures in it. Null when the journal is switched off.
+    static Journal* attach(RDData* window);
+
+    // Text inserted at the end of the field.
+    void add(const QString& inserted);
+    // Writes what is waiting now.
+    void flush();
+    // The end of the session: writes what is waiting and the final CR LF.
+    // A session that wrote nothing leaves no file. Later calls do nothing.
+    void finish();
+
+    bool isRunning() const { return running_; }
+    // The session's file (empty until it is created).
+    QString filePath() const { return file_.fileName(); }
+
+signals:
+    // The journal stopped for this session; the line to show says why.
+    void stopped(const QString& line);
+
+private:
+    // The text as the field keeps it, as a save writes it: CR, LF and CR LF
+    // each one line end (CR LF), every other character one byte. Each
+    // insertion is taken on its own, as the field takes it: a CR ending one
+    // and an LF starting the next are two line ends.
+    static void appendFileBytes(QByteArray& out, const QString& inserted);
+    void stop(const QString& where, const QString& reason);
+    bool createFile();
+
+    QString folder_;
+    QString baseName_;
+    int maxFiles_ = 0;
+    qint64 maxBytes_ = 0;
+    QByteArray pending_;
+    QTimer writeTimer_;
+    QFile file_;
+    bool running_ = true;
+    bool finished_ = false;
+    qint64 written_ = 0;
+};

@@ -1,0 +1,280 @@
+// The session journal (what it holds, how it fails, how the folder is kept in
+// bounds) and the question "Clear memory" asks first.
+
+#include "datawindow/colours.h"
+#include "datawindow/journal.h"
+#include "link/frame.h"
+#include "testsupport.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QProcess>
+#include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+
+#include <csignal>
+#include <cstring>
+#include <sys/resource.h>
+#include <unistd.h>
+
+namespace {
+const QDateTime kStart(QDate(2026, 12, 8), QTime(16, 3, 12));
+enum Trigger { AtStart, FullDisk, Removed };
+
+QByteArray contents(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
+}
+QStringList entries(const QString& dir) {
+    return QDir(dir).entryList(QDir::Files, QDir::Name);
+}
+} // namespace
+
+class TestJournal : public QObject {
+    Q_OBJECT
+    std::unique_ptr<FakeDevice> device;
+    QTemporaryDir home;
+    QString folder, file; // the sessions folder, the first session's file
+
+    QByteArray saved(RDData* w) { // what "Save mesures ..." writes now
+        const QString target = home.filePath("saved.txt");
+        platform::seams().saveFileName = [=](QWidget*, const QString&, const QString&) {
+            return target;
+        };
+        clickOn(w->Command3);
+        return contents(target);
+    }
+
+private slots:
+    void init() {
+        folder = home.filePath("sessions");
+        file = folder + "/2026-12-08_16-03-12.txt";
+        Journal::options() = Journal::Options();
+        Journal::options().folder = folder;
+        platform::seams().now = [] { return kStart; };
+    }
+    void cleanup() {
+        unloadDataWindow();
+        platform::resetSeams();
+        QDir(folder).removeRecursively();
+    }
+
+    // Every byte value, a CR and an LF in two insertions, and a "Clear": the
+    // journal is what two saves around the Clear would make one file of.
+    void journalIsWhatSaveWritesHadNothingBeenCleared() {
+        RDData* w = openDataWindowOn(device);
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all += char(b);
+        QVERIFY(device->write(all));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith(QChar(0xFF)); }));
+        clickOn(w->GetDate);
+        const QByteArray before = saved(w);
+        clickOn(w->Command5);
+        w->append("A\r", colour::Black);
+        w->append("\nB\n\rC\r\n", colour::Black);
+        QVERIFY(device->write(all));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith(QChar(0xFF)); }));
+        const QByteArray after = saved(w);
+        w->close();
+        QCOMPARE(contents(file), before.chopped(2) + after);
+    }
+
+    // Start-up's error lines are in the journal; a second session in the same
+    // second gets a file of its own; "Quit" finishes a journal as closing
+    // does; a silent session, or one without journal, leaves no file.
+    void eachSessionItsOwnFile() {
+        BeepCounter beeps;
+        pointPortAtNothing(1);
+        const QByteArray errors = krt::toWire(RDData::instance()->Text1->text() + "\r\n");
+        QVERIFY(errors.startsWith("Error #  "));
+        unloadDataWindow();
+        openDataWindowOn(device)->append("quit", colour::Black);
+        QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
+        unloadDataWindow();
+        openDataWindowOn(device);
+        unloadDataWindow();
+        Journal::options().enabled = false;
+        openDataWindowOn(device)->append("off", colour::Black);
+        unloadDataWindow();
+        QCOMPARE(entries(folder),
+                 QStringList({"2026-12-08_16-03-12-2.txt", file.section('/', -1)}));
+        QCOMPARE(contents(file), errors);
+        QCOMPARE(contents(folder + "/2026-12-08_16-03-12-2.txt"), QByteArray("quit\r\n"));
+    }
+
+    // A killed program leaves a prefix of what its field received, written by
+    // the timer while the text poured in.
+    void killedProgramLeavesAPrefix() {
+        device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        QProcess child;
+        child.start(QCoreApplication::applicationFilePath(), {"--journal-child", folder});
+        QVERIFY(child.waitForReadyRead(20000));
+        QByteArray stream;
+        for (int i = 0; stream.size() < 2 * 1024 * 1024; ++i)
+            stream += QByteArray::number(i).rightJustified(8, '0') + " TIME 12:34:56.789 INPUT 1\r";
+        const qsizetype half = stream.size() / 2;
+        QVERIFY(device->write(stream.left(half)));
+        QString file; // named by the child's own clock
+        QVERIFY(waitUntil(
+            [&] {
+                file = folder + "/" + entries(folder).value(0);
+                return QFileInfo(file).size() >= half / 2;
+            },
+            60000));
+        QVERIFY(device->write(stream.mid(half, half / 2)));
+        ::kill(pid_t(child.processId()), SIGKILL);
+        QVERIFY(child.waitForFinished());
+        QByteArray journal = contents(file);
+        QVERIFY(journal.size() >= half / 2);
+        QVERIFY(!journal.replace("\r\n", "").contains('\r') && !journal.contains('\n'));
+        QVERIFY(stream.replace('\r', "").startsWith(journal));
+    }
+
+    void failureStopsTheJournalWithOneLine_data() {
+        QTest::addColumn<int>("trigger");
+        QTest::addColumn<QString>("sessions");
+        QTest::addColumn<QString>("reason");
+        QFile plain(home.filePath("plain"));
+        QVERIFY(plain.open(QIODevice::WriteOnly));
+        QTest::newRow("folder is a file") << int(AtStart) << plain.fileName() << "Not a directory";
+        // Root writes into any folder, but not into /sys.
+        if (geteuid() == 0)
+            QTest::newRow("no write") << int(AtStart) << "/sys/krt418"
+                                      << "Operation not permitted";
+        QVERIFY(QDir(home.path()).mkdir("locked"));
+        QVERIFY(QFile::setPermissions(home.filePath("locked"), QFile::ReadOwner | QFile::ExeOwner));
+        if (geteuid() != 0)
+            QTest::newRow("no write")
+                << int(AtStart) << home.filePath("locked/s") << "Permission denied";
+        // A file size limit stands in for the full disk, as in the save tests.
+        QTest::newRow("disk full") << int(FullDisk) << QString() << "File too large";
+        QTest::newRow("file removed") << int(Removed) << QString() << "the file was removed";
+    }
+    void failureStopsTheJournalWithOneLine() {
+        QFETCH(int, trigger);
+        QFETCH(QString, sessions);
+        QFETCH(QString, reason);
+        if (!sessions.isEmpty()) Journal::options().folder = sessions;
+        RDData* w = openDataWindowOn(device);
+        w->append("first\r\n", colour::Blue);
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        if (trigger != AtStart) {
+            QVERIFY(waitUntil([&] { return QFileInfo(file).size() == 7; }));
+            rlimit tight{1024, before.rlim_max};
+            QVERIFY(trigger == Removed ? QFile::remove(file)
+                                       : setrlimit(RLIMIT_FSIZE, &tight) == 0);
+        }
+        w->append(QString(4000, 'x'), colour::Red);
+        const bool stopped = waitUntil([&] { return w->Text1->text().contains("STOPPED"); });
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(stopped);
+        // Black, on a line of its own; then nothing changes: the colour in
+        // force, the window, what was on disk.
+        const QString line = "[0]>> JOURNAL STOPPED: " + (sessions.isEmpty() ? file : sessions) +
+                             ": " + reason + " <<\n";
+        const QString shown = colouredText(w->Text1);
+        QVERIFY2(trigger == AtStart ? shown.startsWith(line) : shown.endsWith("x\n" + line),
+                 qPrintable(shown.right(200)));
+        QCOMPARE(w->Text1->selColor(), colour::Red);
+        QVERIFY(device->write("OK\r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("OK\r\n"); }));
+        w->close();
+        QCOMPARE(w->Text1->text().count("JOURNAL"), 1);
+        if (trigger == FullDisk) QCOMPARE(contents(file), "first\r\n" + QByteArray(1024 - 7, 'x'));
+    }
+
+    // Sizes newest first, of files whose names run the other way round (the
+    // times decide) and "notes.txt", the oldest, which is not ours.
+    void startUpKeepsTheFolderInBounds_data() {
+        QTest::addColumn<QList<qint64>>("sizes");
+        QTest::addColumn<int>("maxFiles");
+        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<QList<int>>("kept");
+        using L = QList<qint64>;
+        QTest::newRow("in bounds") << L{10, 20, 30} << 3 << qint64(60) << QList<int>{0, 1, 2};
+        QTest::newRow("empty ones go and do not count")
+            << L{0, 1, 1, 1} << 2 << qint64(1000) << QList<int>{1, 2};
+        QTest::newRow("too big: oldest first, small ones too")
+            << L{40, 50, 20, 1} << 200 << qint64(100) << QList<int>{0, 1};
+        QTest::newRow("the newest stays, whatever its size")
+            << L{500, 10} << 200 << qint64(100) << QList<int>{0};
+    }
+    void startUpKeepsTheFolderInBounds() {
+        QFETCH(QList<qint64>, sizes);
+        QFETCH(QList<int>, kept);
+        QVERIFY(QDir().mkpath(folder));
+        QStringList names, expected{"notes.txt"};
+        for (int age = 0; age <= sizes.size(); ++age) {
+            names << (age == sizes.size() ? "notes.txt"
+                                          : QString("2026-01-01_00-00-0%1.txt").arg(age));
+            QFile f(folder + "/" + names[age]);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QByteArray(age < sizes.size() ? sizes[age] : 1, 'x'));
+            f.flush();
+            QVERIFY(f.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime));
+        }
+        for (int i : kept)
+            expected << names[i];
+        expected.sort();
+        QFETCH(int, maxFiles);
+        QFETCH(qint64, maxBytes);
+        Journal::options().maxFiles = maxFiles;
+        Journal::options().maxBytes = maxBytes;
+        openDataWindowOn(device);
+        QCOMPARE(entries(folder), expected);
+    }
+
+    // The real question: only Y sends; No is the default and Escape is No.
+    void clearMemoryAsksFirst_data() {
+        QTest::addColumn<int>("key");
+        QTest::newRow("Y") << int(Qt::Key_Y);
+        QTest::newRow("N") << int(Qt::Key_N);
+        QTest::newRow("Return") << int(Qt::Key_Return);
+        QTest::newRow("Escape") << int(Qt::Key_Escape);
+    }
+    void clearMemoryAsksFirst() {
+        QFETCH(int, key);
+        RDData* w = openDataWindowOn(device);
+        QString shown;
+        QTimer answer;
+        connect(&answer, &QTimer::timeout, [&] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                answer.stop();
+                shown = box->windowTitle() + "|" + box->text();
+                QTest::keyClick(box, Qt::Key(key));
+            }
+        });
+        answer.start(10);
+        clickOn(w->ClearMemory);
+        QCOMPARE(shown, QString("Clear memory|Erase every time stored in the KRT 418?"));
+        QCOMPARE(device->readAtLeast(5, 200), key == Qt::Key_Y ? krt::buildFrame("CC") : "");
+        // Every other button stays one click.
+        clickOn(w->SetDefaults);
+        QCOMPARE(device->readAtLeast(5), krt::buildFrame("CD"));
+    }
+};
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--journal-child") == 0) {
+        // The data window alone, as the program runs it, until it is killed.
+        QApplication app(argc, argv);
+        QStandardPaths::setTestModeEnabled(true);
+        Journal::options().folder = QString::fromLocal8Bit(argv[2]);
+        RDData::instance()->show();
+        std::puts("ready");
+        std::fflush(stdout);
+        return app.exec();
+    }
+    QApplication app(argc, argv);
+    TestJournal test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_journal.moc"
