@@ -131,7 +131,8 @@ private slots:
         QTest::newRow("list") << QStringList{"--list-ports"} << 0 << "";
         QTest::newRow("unknown") << QStringList{"--port", "/dev/pts/9"} << 2 << "Unknown option";
         QTest::newRow("no value") << QStringList{"--com1"} << 2 << "Missing value";
-        QTest::newRow("empty value") << QStringList{"--com2="} << 2 << "needs a device";
+        QTest::newRow("empty value") << QStringList{"--com2="} << 2 << "needs a value";
+        QTest::newRow("no folder") << QStringList{"--journal-dir"} << 2 << "Missing value";
         QTest::newRow("stray word") << QStringList{"now"} << 2 << "unexpected argument";
     }
     void commandLineAnswersAndRefuses() {

@@ -1,5 +1,6 @@
 #include "shell/options.h"
 
+#include "datawindow/journal.h"
 #include "link/portbinding.h"
 
 #include <QCommandLineParser>
@@ -50,7 +51,13 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
     const QCommandLineOption com2(QStringLiteral("com2"),
                                   QStringLiteral("Uses <device> as COM2 for this run."),
                                   QStringLiteral("device"));
-    parser.addOptions({help, version, listPorts, com1, com2});
+    const QCommandLineOption noJournal(
+        QStringLiteral("no-journal"),
+        QStringLiteral("Keeps no journal of the data window's sessions for this run."));
+    const QCommandLineOption journalDir(QStringLiteral("journal-dir"),
+                                        QStringLiteral("Keeps the session journals in <folder>."),
+                                        QStringLiteral("folder"));
+    parser.addOptions({help, version, listPorts, com1, com2, noJournal, journalDir});
 
     const QString program = QFileInfo(arguments.value(0)).fileName();
     if (!parser.parse(arguments)) {
@@ -64,10 +71,10 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
                           QStringLiteral("' (see --help)\n"));
         return 2;
     }
-    for (const QCommandLineOption* option : {&com1, &com2}) {
+    for (const QCommandLineOption* option : {&com1, &com2, &journalDir}) {
         if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
             print(stderr, program + QStringLiteral(": --") + option->names().first() +
-                              QStringLiteral(" needs a device (see --help)\n"));
+                              QStringLiteral(" needs a value (see --help)\n"));
             return 2;
         }
     }
