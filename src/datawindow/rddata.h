@@ -7,6 +7,7 @@
 #include <QWidget>
 #include <array>
 
+class OperatorInput;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -150,6 +151,11 @@ private:
     void installContextHelp();
     void installCursors();
     void onBytesArrived();
+    // The receive loop's part of the start-up: it learns what the operator
+    // is doing with mouse and keyboard, for the change reaction's focus rule.
+    void watchOperatorInput();
+    // Whether the change reaction may give the data field the focus now.
+    bool fieldMayTakeFocus() const;
     void onPortLost(int number, const QString& description);
     void appendPortError(int number);
     // A step of a port re-open: 8012 is ignored, any other error is reported
@@ -162,6 +168,7 @@ private:
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;
+    OperatorInput* operatorInput_ = nullptr;
     // A lost device waiting to be reported once its last text is in.
     int pendingLoss_ = 0;
 };

@@ -3,10 +3,23 @@
 #include "datawindow/colours.h"
 #include "platform/fonts.h"
 
+#include <QEvent>
+#include <QMimeData>
 #include <QScrollBar>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
+
+#include <algorithm>
+
+namespace {
+// The characters the document turns into a block break when inserted, with
+// CR LF counted as one.
+bool isLineEnd(QChar c) {
+    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::ParagraphSeparator ||
+           c == QChar(0xFDD0) || c == QChar(0xFDD1);
+}
+} // namespace
 
 RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(document()) {
     // The log is never undone; an undo stack would hold a second copy of it.
@@ -29,78 +42,237 @@ RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(do
 
     connect(this, &QPlainTextEdit::textChanged, this, &RichTextField::changed);
 
-    // A flooding device appends thousands of times a second; repainting after
-    // each would cost far more than the appends. One repaint per screen
-    // refresh shows the same: the text, colours and caret are updated by every
-    // append, only the pixels wait up to one refresh.
+    // A flooding device appends thousands of times a second; repainting and
+    // scrolling after each would cost far more than the appends. Once per
+    // screen refresh shows the same: the text, colours and caret are updated
+    // by every append, only the pixels and the scroll wait up to one refresh.
+    // A minimised window waits until it is shown again.
     paintGate_.setSingleShot(true);
     paintGate_.setInterval(16);
     paintGate_.setTimerType(Qt::PreciseTimer);
     connect(&paintGate_, &QTimer::timeout, this, [this] {
-        if (updatesEnabled())
-            return; // nothing was held: the line went quiet
+        if (updatesEnabled()) return; // nothing was held: the line went quiet
+        if (window()->isMinimized()) return;
+        if (followPending_) scrollToEnd();
         setUpdatesEnabled(true);
         paintGate_.start();
     });
 }
 
-void RichTextField::setSelColor(int colourNumber) { selColor_ = colourNumber; }
+void RichTextField::setSelColor(int colourNumber) {
+    selColor_ = colourNumber;
+}
 
 void RichTextField::setSelText(const QString& text) {
-    if (text.isEmpty())
+    setSelTexts(QStringList{text});
+}
+
+void RichTextField::setSelTexts(const QStringList& texts) {
+    if (std::all_of(texts.begin(), texts.end(), [](const QString& t) { return t.isEmpty(); }))
         return;
     holdPaintingAfterInsert();
     // One cursor kept at the end: each insertion leaves it there, so it need
     // not be walked to the end of a long log every time.
-    if (!tail_.atEnd())
-        tail_.movePosition(QTextCursor::End);
+    if (!tail_.atEnd()) tail_.movePosition(QTextCursor::End);
     QTextCharFormat format;
     format.setForeground(colour::toQColor(selColor_));
-    tail_.insertText(text, format);
-    emit selTextInserted(text);
+    // One edit block: one layout pass and one change notification.
+    tail_.beginEditBlock();
+    for (const QString& text : texts)
+        insertText(text, format);
+    tail_.endEditBlock();
+    for (const QString& text : texts)
+        if (!text.isEmpty()) emit selTextInserted(text);
+}
+
+void RichTextField::insertText(const QString& text, const QTextCharFormat& format) {
+    int column = tail_.positionInBlock();
+    const qsizetype n = text.size();
+    qsizetype at = 0;
+    while (at < n) {
+        qsizetype lineEnd = at;
+        while (lineEnd < n && !isLineEnd(text.at(lineEnd)))
+            ++lineEnd;
+        // The line's characters, with a display break wherever a piece is full
+        // and more follows.
+        while (at < lineEnd) {
+            if (column >= kDisplayPieceChars) {
+                displayBreaks_.push_back(tail_.position());
+                tail_.insertBlock(QTextBlockFormat(), format);
+                column = 0;
+            }
+            const qsizetype take = std::min<qsizetype>(lineEnd - at, kDisplayPieceChars - column);
+            tail_.insertText(text.mid(at, take), format);
+            column += int(take);
+            at += take;
+        }
+        if (at < n) {
+            if (text.at(at) == QLatin1Char('\r') && at + 1 < n &&
+                text.at(at + 1) == QLatin1Char('\n'))
+                ++at;
+            tail_.insertBlock(QTextBlockFormat(), format);
+            column = 0;
+            ++at;
+        }
+    }
 }
 
 void RichTextField::holdPaintingAfterInsert() {
     // The first insertion after a quiet spell is painted at once.
-    if (!paintGate_.isActive())
+    if (window()->isMinimized()) {
+        if (updatesEnabled()) setUpdatesEnabled(false);
+    } else if (!paintGate_.isActive()) {
         paintGate_.start();
-    else if (updatesEnabled())
+    } else if (updatesEnabled()) {
         setUpdatesEnabled(false);
+    }
 }
 
-int RichTextField::selStart() const { return textCursor().position(); }
+void RichTextField::scrollToEnd() {
+    followPending_ = false;
+    // The bottom of the scroll range, as the editor's own append does; the
+    // caret check after it is left only the sideways scroll to do.
+    if (!centerOnScroll()) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
+    ensureCursorVisible();
+}
+
+void RichTextField::followNow() {
+    if (followPending_) scrollToEnd();
+}
+
+int RichTextField::selStart() const {
+    return fromDocument(textCursor().position());
+}
 
 void RichTextField::setSelStart(int position) {
+    const int target = toDocument(qBound(0, position, length()));
     QTextCursor c = textCursor();
     // A caret at the end rides along with every append there, so the change
     // reaction mostly finds it in place: then only bring it into view, which
-    // costs far less than handing the editor a new cursor. At the end that is
-    // the bottom of the scroll range (as the editor's own append does); the
-    // caret check after it is left only the sideways scroll to do.
-    if (!c.hasSelection() && c.position() == position) {
-        if (c.atEnd() && !centerOnScroll())
-            verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-        ensureCursorVisible();
+    // costs far less than handing the editor a new cursor, and while painting
+    // is held only at the next refresh.
+    if (!c.hasSelection() && c.position() == target) {
+        if (!c.atEnd())
+            ensureCursorVisible();
+        else if (updatesEnabled())
+            scrollToEnd();
+        else
+            followPending_ = true;
         return;
     }
-    c.setPosition(qBound(0, position, length()));
+    c.setPosition(target);
     setTextCursor(c);
 }
 
-int RichTextField::length() const { return document()->characterCount() - 1; }
+int RichTextField::toDocument(int position) const {
+    // Break i sits after (displayBreaks_[i] - i) characters of the text.
+    int before = 0;
+    int count = int(displayBreaks_.size());
+    while (count > 0) {
+        const int half = count / 2;
+        const int i = before + half;
+        if (displayBreaks_[size_t(i)] - i < position) {
+            before = i + 1;
+            count -= half + 1;
+        } else {
+            count = half;
+        }
+    }
+    return position + before;
+}
 
-QString RichTextField::text() const {
+int RichTextField::fromDocument(int position) const {
+    const auto breaks = std::lower_bound(displayBreaks_.begin(), displayBreaks_.end(), position);
+    return position - int(breaks - displayBreaks_.begin());
+}
+
+int RichTextField::length() const {
+    return document()->characterCount() - 1 - int(displayBreaks_.size());
+}
+
+QString RichTextField::textBetween(int from, int to, const QString& lineEnd) const {
     // toRawText keeps every character (toPlainText would turn 0xA0 into a
     // space); block boundaries come out as U+2029.
-    QString raw = document()->toRawText();
-    raw.replace(QChar::ParagraphSeparator, QStringLiteral("\r\n"));
-    return raw;
+    QString raw;
+    if (from == 0 && to >= document()->characterCount() - 1) {
+        raw = document()->toRawText();
+    } else {
+        QTextCursor c(document());
+        c.setPosition(from);
+        c.setPosition(to, QTextCursor::KeepAnchor);
+        raw = c.selectedText();
+    }
+    if (displayBreaks_.empty()) return raw.replace(QChar::ParagraphSeparator, lineEnd);
+    QString out;
+    out.reserve(raw.size() + raw.size() / 16);
+    auto display = std::lower_bound(displayBreaks_.begin(), displayBreaks_.end(), from);
+    qsizetype done = 0;
+    for (qsizetype end; (end = raw.indexOf(QChar::ParagraphSeparator, done)) >= 0; done = end + 1) {
+        out.append(QStringView(raw).mid(done, end - done));
+        const int at = from + int(end);
+        while (display != displayBreaks_.end() && *display < at)
+            ++display;
+        if (display != displayBreaks_.end() && *display == at)
+            ++display;
+        else
+            out.append(lineEnd);
+    }
+    out.append(QStringView(raw).mid(done));
+    return out;
+}
+
+QString RichTextField::text() const {
+    return textBetween(0, document()->characterCount() - 1, QStringLiteral("\r\n"));
 }
 
 void RichTextField::setText(const QString& text) {
     document()->clear();
-    if (text.isEmpty())
-        return;
-    QTextCursor c(document());
-    c.insertText(text, QTextCharFormat());
+    displayBreaks_.clear();
+    followPending_ = false;
+    if (text.isEmpty()) return;
+    tail_.movePosition(QTextCursor::End);
+    tail_.beginEditBlock();
+    insertText(text, QTextCharFormat());
+    tail_.endEditBlock();
+}
+
+void RichTextField::setEnabledKeepingFocus(bool enabled) {
+    keepFocus_ = true;
+    setEnabled(enabled);
+    keepFocus_ = false;
+}
+
+bool RichTextField::focusNextPrevChild(bool next) {
+    // Asked by a disable that must not move the focus: it stays here.
+    if (keepFocus_) return true;
+    return QPlainTextEdit::focusNextPrevChild(next);
+}
+
+QMimeData* RichTextField::createMimeDataFromSelection() const {
+    const QTextCursor c = textCursor();
+    if (displayBreaks_.empty() || !c.hasSelection())
+        return QPlainTextEdit::createMimeDataFromSelection();
+    // A copy of a long line is the line, without the breaks of its display.
+    auto* data = new QMimeData;
+    data->setText(textBetween(c.selectionStart(), c.selectionEnd(), QStringLiteral("\n")));
+    return data;
+}
+
+void RichTextField::showEvent(QShowEvent* event) {
+    // Restoring a minimised window paints and scrolls what was held.
+    if (window() != watchedWindow_) {
+        if (watchedWindow_) watchedWindow_->removeEventFilter(this);
+        watchedWindow_ = window();
+        watchedWindow_->installEventFilter(this);
+    }
+    QPlainTextEdit::showEvent(event);
+}
+
+bool RichTextField::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange &&
+        !watchedWindow_->isMinimized() && (!updatesEnabled() || followPending_)) {
+        if (updatesEnabled()) setUpdatesEnabled(false);
+        paintGate_.start();
+    }
+    return QPlainTextEdit::eventFilter(watched, event);
 }
