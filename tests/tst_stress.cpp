@@ -261,6 +261,40 @@ private slots:
         QVERIFY(waitUntil([&] { return w->Text1->updatesEnabled(); }, 1000));
     }
 
+    void chunksInsertedTogetherReadBackAsOneAtATime() {
+        // Random device text (long runs without a line end among it), cut
+        // into random reads and inserted in random groups, against the same
+        // chunks inserted one at a time and against what each reads back as.
+        QRandomGenerator rng(1812);
+        RichTextField together, single;
+        QString expected;
+        for (int round = 0; round < 300; ++round) {
+            QByteArray stream = deviceText(rng.bounded(1, 400), rng.generate());
+            if (rng.bounded(8) == 0)
+                stream.insert(rng.bounded(stream.size()), QByteArray(rng.bounded(9000), 'L'));
+            QStringList group;
+            for (qsizetype at = 0; at < stream.size();) {
+                const qsizetype n = rng.bounded(1, 32);
+                const QString chunk = transformChunk(stream.mid(at, n));
+                at += n;
+                single.setSelText(chunk);
+                expected += asReadBack(chunk);
+                group << chunk;
+                if (rng.bounded(4) == 0 || at >= stream.size())
+                    together.setSelTexts(std::exchange(group, {}));
+            }
+        }
+        QVERIFY(together.text() == expected);
+        QVERIFY(single.text() == expected);
+        const int length = int(expected.size() - expected.count(QLatin1String("\r\n")));
+        QCOMPARE(together.length(), length);
+        for (int i = 0; i < 50; ++i) {
+            const int at = int(rng.bounded(length + 1));
+            together.setSelStart(at);
+            QCOMPARE(together.selStart(), at);
+        }
+    }
+
     void everyByteValueInRandomOrderIsKeptAndSaved() {
         RDData* w = openOnDevice();
         // 4096 shuffles of all 256 values: 1 MB.
