@@ -258,7 +258,7 @@ private slots:
         const QScrollBar* bar = w->Text1->verticalScrollBar();
         QVERIFY(bar->maximum() > 0);
         QCOMPARE(bar->value(), bar->maximum());
-        QVERIFY(waitUntil([&] { return w->Text1->updatesEnabled(); }, 1000));
+        QVERIFY(waitUntil([&] { return !w->Text1->paintingHeld(); }, 1000));
     }
 
     void chunksInsertedTogetherReadBackAsOneAtATime() {

@@ -368,8 +368,9 @@ void RDData::setTimer1Enabled(bool enabled) {
 }
 
 void RDData::onBytesArrived() {
-    if (timer1Enabled_ && !Timer1->isActive())
-        Timer1->start();
+    // The first pass runs at once (the port reports from the event loop, as
+    // the timer would); Timer1 carries on while more is waiting.
+    if (timer1Enabled_ && !Timer1->isActive()) Timer1_Timer();
 }
 
 void RDData::append(const QString& text, int colourNumber) {

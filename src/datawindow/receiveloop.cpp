@@ -108,6 +108,8 @@ void RDData::Timer1_Timer() {
         Timer1->stop();
         Text1->followNow();
         if (pendingLoss_ != 0) onPortLost(std::exchange(pendingLoss_, 0), QString());
+    } else if (timer1Enabled_ && !Timer1->isActive()) {
+        Timer1->start();
     }
 }
 

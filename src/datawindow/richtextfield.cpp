@@ -42,6 +42,11 @@ RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(do
 
     connect(this, &QPlainTextEdit::textChanged, this, &RichTextField::changed);
 
+    // Scroll bars that fill their own background: one moved by an append is
+    // repainted alone, not with the window beneath it.
+    verticalScrollBar()->setAutoFillBackground(true);
+    horizontalScrollBar()->setAutoFillBackground(true);
+
     // A flooding device appends thousands of times a second; repainting and
     // scrolling after each would cost far more than the appends. Once per
     // screen refresh shows the same: the text, colours and caret are updated
@@ -51,10 +56,10 @@ RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(do
     paintGate_.setInterval(16);
     paintGate_.setTimerType(Qt::PreciseTimer);
     connect(&paintGate_, &QTimer::timeout, this, [this] {
-        if (updatesEnabled()) return; // nothing was held: the line went quiet
+        if (!paintingHeld()) return; // nothing was held: the line went quiet
         if (window()->isMinimized()) return;
         if (followPending_) scrollToEnd();
-        setUpdatesEnabled(true);
+        holdPainting(false);
         paintGate_.start();
     });
 }
@@ -120,12 +125,26 @@ void RichTextField::insertText(const QString& text, const QTextCharFormat& forma
 void RichTextField::holdPaintingAfterInsert() {
     // The first insertion after a quiet spell is painted at once.
     if (window()->isMinimized()) {
-        if (updatesEnabled()) setUpdatesEnabled(false);
+        holdPainting(true);
     } else if (!paintGate_.isActive()) {
         paintGate_.start();
-    } else if (updatesEnabled()) {
-        setUpdatesEnabled(false);
+    } else {
+        holdPainting(true);
     }
+}
+
+void RichTextField::holdPainting(bool hold) {
+    // The text area and its scroll bars only: the frame around them and the
+    // window beneath stay as they are, so a release repaints no more than
+    // what the text changed.
+    if (hold == paintingHeld()) return;
+    for (QWidget* part : {viewport(), static_cast<QWidget*>(verticalScrollBar()),
+                          static_cast<QWidget*>(horizontalScrollBar())})
+        part->setUpdatesEnabled(!hold);
+}
+
+bool RichTextField::paintingHeld() const {
+    return !viewport()->updatesEnabled();
 }
 
 void RichTextField::scrollToEnd() {
@@ -154,7 +173,7 @@ void RichTextField::setSelStart(int position) {
     if (!c.hasSelection() && c.position() == target) {
         if (!c.atEnd())
             ensureCursorVisible();
-        else if (updatesEnabled())
+        else if (!paintingHeld())
             scrollToEnd();
         else
             followPending_ = true;
@@ -270,8 +289,8 @@ void RichTextField::showEvent(QShowEvent* event) {
 
 bool RichTextField::eventFilter(QObject* watched, QEvent* event) {
     if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange &&
-        !watchedWindow_->isMinimized() && (!updatesEnabled() || followPending_)) {
-        if (updatesEnabled()) setUpdatesEnabled(false);
+        !watchedWindow_->isMinimized() && (paintingHeld() || followPending_)) {
+        holdPainting(true);
         paintGate_.start();
     }
     return QPlainTextEdit::eventFilter(watched, event);

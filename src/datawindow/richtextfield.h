@@ -50,6 +50,9 @@ public:
     // next control, and nothing would give it back.
     void setEnabledKeepingFocus(bool enabled);
 
+    // Whether insertions wait to be painted at the next screen refresh.
+    bool paintingHeld() const;
+
 signals:
     // After every change of the field's text.
     void changed();
@@ -66,6 +69,7 @@ protected:
 
 private:
     void holdPaintingAfterInsert();
+    void holdPainting(bool hold);
     void insertText(const QString& text, const QTextCharFormat& format);
     void scrollToEnd();
     // Document positions and the positions of the same characters in text().
