@@ -83,43 +83,44 @@ void RichTextField::setSelTexts(const QStringList& texts) {
     format.setForeground(colour::toQColor(selColor_));
     // One edit block: one layout pass and one change notification.
     tail_.beginEditBlock();
-    for (const QString& text : texts)
-        insertText(text, format);
+    insertTexts(texts, format);
     tail_.endEditBlock();
     for (const QString& text : texts)
         if (!text.isEmpty()) emit selTextInserted(text);
 }
 
-void RichTextField::insertText(const QString& text, const QTextCharFormat& format) {
+void RichTextField::insertTexts(const QStringList& texts, const QTextCharFormat& format) {
+    // The texts become one string for one insertion, every line end and
+    // display break in it a paragraph separator: the document makes exactly
+    // one block break of each, whatever stands next to it.
+    const int start = tail_.position();
     int column = tail_.positionInBlock();
-    const qsizetype n = text.size();
-    qsizetype at = 0;
-    while (at < n) {
-        qsizetype lineEnd = at;
-        while (lineEnd < n && !isLineEnd(text.at(lineEnd)))
-            ++lineEnd;
-        // The line's characters, with a display break wherever a piece is full
-        // and more follows.
-        while (at < lineEnd) {
+    QString all;
+    qsizetype total = 0;
+    for (const QString& text : texts)
+        total += text.size();
+    all.reserve(total + total / kDisplayPieceChars + 1);
+    for (const QString& text : texts) {
+        const qsizetype n = text.size();
+        for (qsizetype at = 0; at < n; ++at) {
+            const QChar c = text.at(at);
+            if (isLineEnd(c)) {
+                if (c == QLatin1Char('\r') && at + 1 < n && text.at(at + 1) == QLatin1Char('\n'))
+                    ++at;
+                all.append(QChar::ParagraphSeparator);
+                column = 0;
+                continue;
+            }
             if (column >= kDisplayPieceChars) {
-                displayBreaks_.push_back(tail_.position());
-                tail_.insertBlock(QTextBlockFormat(), format);
+                displayBreaks_.push_back(start + int(all.size()));
+                all.append(QChar::ParagraphSeparator);
                 column = 0;
             }
-            const qsizetype take = std::min<qsizetype>(lineEnd - at, kDisplayPieceChars - column);
-            tail_.insertText(text.mid(at, take), format);
-            column += int(take);
-            at += take;
-        }
-        if (at < n) {
-            if (text.at(at) == QLatin1Char('\r') && at + 1 < n &&
-                text.at(at + 1) == QLatin1Char('\n'))
-                ++at;
-            tail_.insertBlock(QTextBlockFormat(), format);
-            column = 0;
-            ++at;
+            all.append(c);
+            ++column;
         }
     }
+    tail_.insertText(all, format);
 }
 
 void RichTextField::holdPaintingAfterInsert() {
@@ -251,7 +252,7 @@ void RichTextField::setText(const QString& text) {
     if (text.isEmpty()) return;
     tail_.movePosition(QTextCursor::End);
     tail_.beginEditBlock();
-    insertText(text, QTextCharFormat());
+    insertTexts(QStringList{text}, QTextCharFormat());
     tail_.endEditBlock();
 }
 

@@ -70,7 +70,7 @@ protected:
 private:
     void holdPaintingAfterInsert();
     void holdPainting(bool hold);
-    void insertText(const QString& text, const QTextCharFormat& format);
+    void insertTexts(const QStringList& texts, const QTextCharFormat& format);
     void scrollToEnd();
     // Document positions and the positions of the same characters in text().
     int toDocument(int position) const;
