@@ -367,12 +367,6 @@ void RDData::setTimer1Enabled(bool enabled) {
         Timer1->start();
 }
 
-void RDData::onBytesArrived() {
-    // The first pass runs at once (the port reports from the event loop, as
-    // the timer would); Timer1 carries on while more is waiting.
-    if (timer1Enabled_ && !Timer1->isActive()) Timer1_Timer();
-}
-
 void RDData::append(const QString& text, int colourNumber) {
     Text1->setSelColor(colourNumber);
     Text1->setSelText(text);

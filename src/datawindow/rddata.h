@@ -169,6 +169,8 @@ private:
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;
     OperatorInput* operatorInput_ = nullptr;
+    // The last receive pass took a bulk of text: a flood is on.
+    bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.
     int pendingLoss_ = 0;
 };

@@ -26,6 +26,13 @@ namespace {
 // the operator's input and the painting go on during a flood.
 constexpr int kTicksPerPass = 512;
 constexpr qint64 kPassNanoseconds = 4'000'000;
+// During a flood the port reports every few KiB. A pass costs the view a
+// fixed amount besides its lines (the scroll range looks at a screenful of
+// them), so after a pass that took a bulk the next one waits a moment for
+// more to collect. A lone line is still taken the moment it arrives.
+constexpr int kBulkTicks = 64;
+constexpr int kCollectMs = 3;
+constexpr qint64 kCollectBytes = 16 * 1024;
 } // namespace
 
 // What the operator is doing with the keyboard: the keys held down now, and
@@ -81,6 +88,17 @@ void RDData::watchOperatorInput() {
     operatorInput_ = new OperatorInput(this);
 }
 
+void RDData::onBytesArrived() {
+    if (!timer1Enabled_) return;
+    if (flooding_ && MSComm1->bytesWaiting() < kCollectBytes) {
+        if (!Timer1->isActive()) Timer1->start(kCollectMs);
+        return;
+    }
+    // The port reports from the event loop, as the timer would.
+    Timer1->stop();
+    Timer1_Timer();
+}
+
 void RDData::Timer1_Timer() {
     // One pass: a tick after another while bytes wait, each reading at most
     // an input length and transformed on its own, all of them then inserted
@@ -93,6 +111,7 @@ void RDData::Timer1_Timer() {
         if (chunk.isEmpty()) break;
         chunks.append(transformChunk(chunk));
     }
+    flooding_ = chunks.size() >= kBulkTicks;
     if (!chunks.isEmpty()) {
         quietInsert_ = !scroll->isChecked();
         if (quietInsert_) Text1->setEnabledKeepingFocus(false);
@@ -108,8 +127,8 @@ void RDData::Timer1_Timer() {
         Timer1->stop();
         Text1->followNow();
         if (pendingLoss_ != 0) onPortLost(std::exchange(pendingLoss_, 0), QString());
-    } else if (timer1Enabled_ && !Timer1->isActive()) {
-        Timer1->start();
+    } else if (timer1Enabled_) {
+        Timer1->start(0); // the pass ended early: more is waiting
     }
 }
 
