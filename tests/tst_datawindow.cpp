@@ -9,6 +9,7 @@
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
 
+#include <QAccessible>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -246,6 +247,9 @@ private slots:
         QCOMPARE(w->Text1->length(), line.size() + 1);
         QCOMPARE(w->Text1->selStart(), w->Text1->length());
         QVERIFY(w->Text1->document()->blockCount() > 5); // shown in pieces
+        QAccessibleTextInterface* read =
+            QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
+        QCOMPARE(read->text(0, read->characterCount()), QString::fromLatin1(line) + "\n");
         QTemporaryDir dir;
         platform::seams().saveFileName = [&](QWidget*, const QString&, const QString&) {
             return dir.filePath("long.txt");

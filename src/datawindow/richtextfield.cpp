@@ -22,6 +22,7 @@ bool isLineEnd(QChar c) {
 } // namespace
 
 RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(document()) {
+    installAccessibility();
     // The log is never undone; an undo stack would hold a second copy of it.
     setUndoRedoEnabled(false);
     setReadOnly(true);

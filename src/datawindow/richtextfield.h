@@ -68,6 +68,9 @@ protected:
     void showEvent(QShowEvent* event) override;
 
 private:
+    friend class FieldAccessible;
+    // Readers of assistive technology get the text without display breaks.
+    static void installAccessibility();
     void holdPaintingAfterInsert();
     void holdPainting(bool hold);
     void insertTexts(const QStringList& texts, const QTextCharFormat& format);
