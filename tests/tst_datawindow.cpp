@@ -217,6 +217,28 @@ private slots:
         QVERIFY(waitUntil([&] { return QApplication::focusWidget() == w->Text1; }));
     }
 
+    void tabAndSpaceWorkWhileTheDeviceTalks() {
+        RDData* w = openOnDevice();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->append("before\r\n", colour::Black);
+        QTimer lines;
+        connect(&lines, &QTimer::timeout,
+                [&] { device->write("T000001 IN01 00:00:01.000    \r"); });
+        lines.start(1);
+        // Tab leads from the field through the controls to "Clear".
+        QWidget* focus = w->Text1;
+        for (int i = 0; i < 50 && focus != w->Command5; ++i) {
+            QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+            QVERIFY(!waitUntil([] { return false; }, 5));
+            QVERIFY(QApplication::focusWidget() != w->Text1);
+            focus = QApplication::focusWidget();
+        }
+        QCOMPARE(focus, w->Command5);
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Space);
+        lines.stop();
+        QVERIFY(!w->Text1->text().contains("before"));
+    }
+
     void typingIntoADialogWhileTheDeviceAnswers() {
         RDData* w = openOnDevice();
         QVERIFY(QTest::qWaitForWindowActive(w));

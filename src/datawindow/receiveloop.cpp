@@ -64,13 +64,14 @@ protected:
             held_.clear();
             break;
         case QEvent::FocusIn: {
+            if (!watched->isWidgetType()) break; // the style watches focus changes too
             const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
             if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
                 break; // the focus comes back to where it was
             const bool keyboard = reason == Qt::TabFocusReason ||
                                   reason == Qt::BacktabFocusReason ||
                                   reason == Qt::ShortcutFocusReason;
-            chosen_ = keyboard ? qobject_cast<QWidget*>(watched) : nullptr;
+            chosen_ = keyboard ? static_cast<QWidget*>(watched) : nullptr;
             break;
         }
         default:
