@@ -10,6 +10,7 @@
 #include "testsupport.h"
 
 #include <QAccessible>
+#include <QClipboard>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -272,6 +273,9 @@ private slots:
         QAccessibleTextInterface* read =
             QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
         QCOMPARE(read->text(0, read->characterCount()), QString::fromLatin1(line) + "\n");
+        w->Text1->selectAll();
+        w->Text1->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(line) + "\n");
         QTemporaryDir dir;
         platform::seams().saveFileName = [&](QWidget*, const QString&, const QString&) {
             return dir.filePath("long.txt");
