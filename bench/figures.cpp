@@ -12,7 +12,9 @@
 #include <QCheckBox>
 #include <QEventLoop>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QStringList>
+#include <QTest>
 #include <QTextCursor>
 #include <QTimer>
 
@@ -429,5 +431,151 @@ int figureLatency(const BenchOptions& options) {
     printFigure("latency_ms_p50", at(0.50), "ms", 3);
     printFigure("latency_ms_p99", at(0.99), "ms", 3);
     printFigure("latency_ms_max", latencies.back(), "ms", 3);
+    return 0;
+}
+
+namespace {
+
+// Paint events of a widget, with the moment of the last one.
+class PaintWatch : public QObject {
+public:
+    explicit PaintWatch(QWidget* widget) { widget->installEventFilter(this); }
+    std::optional<Clock::time_point> last;
+
+protected:
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == QEvent::Paint) last = Clock::now();
+        return false;
+    }
+};
+
+struct FloodRound {
+    double cpuSeconds;   // process CPU, the writing thread's taken away
+    double shownSeconds; // first write to the paint that shows the last line
+};
+
+// Device lines written as fast as the line takes them, until the last is in
+// the field and painted.
+std::optional<FloodRound> floodRound(const QByteArray& stream) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return std::nullopt;
+    PaintWatch paints(w->Text1->viewport());
+    const int expected = w->Text1->length() + int(stream.size());
+    const double cpuBefore = cpuSeconds();
+    const Clock::time_point start = Clock::now();
+    LineWriter writer(line, stream);
+    const auto in = waitForLength(w->Text1, expected, 120000);
+    const bool painted = in && waitUntil([&] { return paints.last && *paints.last > *in; }, 5000);
+    const Clock::time_point shown = paints.last.value_or(Clock::now());
+    writer.stop();
+    const double cpu = cpuSeconds() - cpuBefore - writer.cpuSeconds();
+    w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    if (!painted) {
+        std::fprintf(stderr, "the last line was not shown in time\n");
+        return std::nullopt;
+    }
+    return FloodRound{cpu, secondsBetween(start, shown)};
+}
+
+} // namespace
+
+int figureFlood(const BenchOptions& options) {
+    const QByteArray stream = deviceLines(scaled(2 * 1024 * 1024 / kDeviceLineBytes, options));
+    std::vector<double> cpu, shown;
+    for (int round = 0; round < 3; ++round) {
+        const auto r = floodRound(stream);
+        if (!r) return 1;
+        cpu.push_back(r->cpuSeconds);
+        shown.push_back(r->shownSeconds);
+    }
+    const double mib = double(stream.size()) / (1024 * 1024);
+    printFigure("flood_cpu_s_per_mib", median(cpu) / mib, "s", 3);
+    printFigure("flood_shown_s_2mib", median(shown) * 2 / mib, "s", 3);
+    return 0;
+}
+
+int figurePaced(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    runEventLoopFor(1000);
+    const int seconds = std::max(1, int(20 * options.scale + 0.5));
+    const double cpuBefore = cpuSeconds();
+    const Clock::time_point start = Clock::now();
+    PacedLineWriter writer(line, 200);
+    runEventLoopFor(seconds * 1000);
+    writer.stop();
+    const double wall = secondsBetween(start, Clock::now());
+    const double cpu = cpuSeconds() - cpuBefore - writer.cpuSeconds();
+    printFigure("paced_200_lines_cpu_percent", cpu / wall * 100, "%", 2);
+    return 0;
+}
+
+int figureLongLine(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    QByteArray text(scaled(2000000, options), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        text[i] = char('a' + i % 26);
+    const auto seconds = feed(line, w->Text1, text);
+    if (!seconds) return 1;
+    printFigure("long_line_chars_per_s", text.size() / *seconds, "chars/s", 0);
+    return 0;
+}
+
+int figureFloodMemory(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    RichTextField* field = w->Text1;
+    // What the field's text costs per character, measured on 1 MiB of lines.
+    if (!feed(line, field, deviceLines(1000))) return 1;
+    runEventLoopFor(100);
+    int length = field->length();
+    std::int64_t rss = residentBytes();
+    if (!feed(line, field, deviceLines(1024 * 1024 / kDeviceLineBytes, 1000))) return 1;
+    runEventLoopFor(100);
+    const double bytesPerChar = double(residentBytes() - rss) / (field->length() - length);
+
+    const QByteArray flood = deviceLines(scaled(50000000 / kDeviceLineBytes, options), 40000);
+    length = field->length();
+    rss = residentBytes();
+    double peak = 0;
+    QTimer sample;
+    QObject::connect(&sample, &QTimer::timeout, [&] {
+        const double fieldBytes = (field->length() - length) * bytesPerChar;
+        peak = std::max(peak, double(residentBytes() - rss) - fieldBytes);
+    });
+    sample.start(10);
+    if (!feed(line, field, flood)) return 1;
+    printFigure("flood_excess_rss_mib", peak / (1024 * 1024), "MiB", 1);
+    printFigure("field_bytes_per_char", bytesPerChar, "bytes", 1);
+    return 0;
+}
+
+int figureClick(const BenchOptions&) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    w->activateWindow();
+    if (!waitUntil([&] { return QApplication::activeWindow() == w; }, 5000)) {
+        std::fprintf(stderr, "the data window did not become active\n");
+        return 1;
+    }
+    int clicks = 0;
+    QObject::connect(w->Command5, &QPushButton::clicked, [&] { ++clicks; });
+    PacedLineWriter writer(line, 31);
+    runEventLoopFor(500);
+    const QPoint centre = w->Command5->rect().center();
+    for (int i = 0; i < 10; ++i) {
+        QTest::mousePress(w->Command5, Qt::LeftButton, {}, centre);
+        runEventLoopFor(100);
+        QTest::mouseRelease(w->Command5, Qt::LeftButton, {}, centre);
+        runEventLoopFor(150);
+    }
+    printFigure("click_during_flood", clicks, "of 10", 0);
     return 0;
 }

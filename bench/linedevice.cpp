@@ -1,11 +1,13 @@
 #include "linedevice.h"
 
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
 #include <pty.h>
 #include <termios.h>
+#include <time.h>
 #include <unistd.h>
 
 LineDevice::LineDevice() {
@@ -78,3 +80,31 @@ QByteArray deviceLines(int count, int first) {
     }
     return out;
 }
+
+LineWriter::LineWriter(LineDevice& line, QByteArray bytes) {
+    start([this, &line, b = std::move(bytes)] { line.write(b, &abandon_); });
+}
+
+void LineWriter::stop() {
+    abandon_ = true;
+    if (thread_.joinable()) thread_.join();
+}
+
+double LineWriter::threadCpuSeconds() {
+    timespec t{};
+    ::clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return double(t.tv_sec) + t.tv_nsec / 1e9;
+}
+
+PacedLineWriter::PacedLineWriter(LineDevice& line, double linesPerSecond)
+    : LineWriter([this, &line, linesPerSecond] {
+          using Clock = std::chrono::steady_clock;
+          const auto period = std::chrono::duration_cast<Clock::duration>(
+              std::chrono::duration<double>(1.0 / linesPerSecond));
+          auto next = Clock::now();
+          for (int i = 0; !abandon_; ++i) {
+              line.write(deviceLines(1, i), &abandon_);
+              next += period;
+              std::this_thread::sleep_until(next);
+          }
+      }) {}

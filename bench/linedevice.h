@@ -34,21 +34,42 @@ private:
 };
 
 // Writes bytes to the line from a thread of its own, as fast as the line
-// takes them; the destructor gives up what is left and waits for the thread.
+// takes them; stop() (or the destructor) gives up what is left and waits for
+// the thread.
 class LineWriter {
 public:
-    LineWriter(LineDevice& line, QByteArray bytes)
-        : thread_([this, &line, b = std::move(bytes)] { line.write(b, &abandon_); }) {}
-    ~LineWriter() {
-        abandon_ = true;
-        thread_.join();
-    }
+    LineWriter(LineDevice& line, QByteArray bytes);
+    ~LineWriter() { stop(); }
     LineWriter(const LineWriter&) = delete;
     LineWriter& operator=(const LineWriter&) = delete;
 
-private:
+    void stop();
+    // CPU time the writing thread took, known once it has stopped: the bench
+    // takes it away from the process's own.
+    double cpuSeconds() const { return cpuSeconds_; }
+
+protected:
+    // For writers of their own pace: runs `write` on the thread instead.
+    template <typename Write> explicit LineWriter(Write write) { start(write); }
     std::atomic<bool> abandon_{false};
+
+private:
+    template <typename Write> void start(Write write) {
+        thread_ = std::thread([this, write] {
+            write();
+            cpuSeconds_ = threadCpuSeconds();
+        });
+    }
+    static double threadCpuSeconds();
+
+    std::atomic<double> cpuSeconds_{0.0};
     std::thread thread_;
+};
+
+// Writes one device line after another at a steady rate until stopped.
+class PacedLineWriter : public LineWriter {
+public:
+    PacedLineWriter(LineDevice& line, double linesPerSecond);
 };
 
 // `count` device lines of 30 characters, each followed by a carriage return,

@@ -42,6 +42,11 @@ const Measurement kMeasurements[] = {
     {"idle", figureIdle, "CPU of the data window on a quiet line"},
     {"polling", figureBusyTimer, "CPU of the same with a 1 ms timer polling for nothing"},
     {"latency", figureLatency, "far-end write to text in the field"},
+    {"flood", figureFlood, "CPU and time until 2 MiB of device lines are in the field and painted"},
+    {"paced", figurePaced, "CPU at 200 device lines a second"},
+    {"longline", figureLongLine, "a 2 MB line without a line end"},
+    {"floodmemory", figureFloodMemory, "memory beyond the field's text while 50 MB are pushed"},
+    {"click", figureClick, "\"Clear\" clicked (100 ms hold) while lines arrive at 31 a second"},
 };
 
 void usage() {

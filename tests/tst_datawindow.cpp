@@ -3,17 +3,23 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/receive.h"
+#include "dialogs/locktime.h"
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
 
+#include <QAccessible>
+#include <QClipboard>
+#include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTimer>
 
 class TestDataWindow : public QObject {
@@ -178,6 +184,7 @@ private slots:
         QScrollBar* bar = w->Text1->verticalScrollBar();
         QTRY_VERIFY(bar->value() >= bar->maximum() - 1);
         w->scroll->setChecked(false);
+        w->Text1->setFocus();
         bar->setValue(0);
         QTextCursor selection(w->Text1->document());
         selection.setPosition(0);
@@ -188,11 +195,104 @@ private slots:
         QCOMPARE(bar->value(), 0);
         QCOMPARE(w->Text1->textCursor().selectedText(), QString("line"));
         QVERIFY(w->Text1->isEnabled());
+        QCOMPARE(w->focusWidget(), w->Text1); // not handed on by the quiet insertion
         QVERIFY(w->Text1->text().endsWith("line 199\r\ndevice says hello\r\n"));
         // A command's title line brings the view to the end again.
         w->MemFree->click();
         QTRY_VERIFY(bar->value() >= bar->maximum() - 1);
         QVERIFY(bar->maximum() > 0);
+    }
+
+    void aButtonHeldDuringAFloodStillClicks() {
+        RDData* w = openOnDevice();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->append("before\r\n", colour::Black);
+        QCOMPARE(QApplication::focusWidget(), w->Text1);
+        // A device line every millisecond while "Clear" is held for 100 ms.
+        QTimer lines;
+        connect(&lines, &QTimer::timeout,
+                [&] { device->write("T000001 IN01 00:00:01.000    \r"); });
+        lines.start(1);
+        QVERIFY(waitUntil([&] { return w->Text1->length() > 200; }));
+        const QPoint centre = w->Command5->rect().center();
+        QTest::mousePress(w->Command5, Qt::LeftButton, {}, centre);
+        const int during = w->Text1->length();
+        QVERIFY(!waitUntil([] { return false; }, 100));
+        QVERIFY(w->Text1->length() > during);
+        QTest::mouseRelease(w->Command5, Qt::LeftButton, {}, centre);
+        lines.stop();
+        QVERIFY(!w->Text1->text().contains("before"));
+        // Once the button is let go, the field takes the focus as before.
+        QVERIFY(device->write("after\r"));
+        QVERIFY(waitUntil([&] { return QApplication::focusWidget() == w->Text1; }));
+    }
+
+    void tabAndSpaceWorkWhileTheDeviceTalks() {
+        RDData* w = openOnDevice();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        w->append("before\r\n", colour::Black);
+        QTimer lines;
+        connect(&lines, &QTimer::timeout,
+                [&] { device->write("T000001 IN01 00:00:01.000    \r"); });
+        lines.start(1);
+        // Tab leads from the field through the controls to "Clear".
+        QWidget* focus = w->Text1;
+        for (int i = 0; i < 50 && focus != w->Command5; ++i) {
+            QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Tab);
+            QVERIFY(!waitUntil([] { return false; }, 5));
+            QVERIFY(QApplication::focusWidget() != w->Text1);
+            focus = QApplication::focusWidget();
+        }
+        QCOMPARE(focus, w->Command5);
+        QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Space);
+        lines.stop();
+        QVERIFY(!w->Text1->text().contains("before"));
+    }
+
+    void typingIntoADialogWhileTheDeviceAnswers() {
+        RDData* w = openOnDevice();
+        QVERIFY(QTest::qWaitForWindowActive(w));
+        clickOn(w->Channel1);
+        LockTime* d = LockTime::existing();
+        QVERIFY(d && QTest::qWaitForWindowActive(d));
+        QCOMPARE(QApplication::focusWidget(), d->TLock);
+        for (const char key : {'4', '2'}) {
+            const int before = w->Text1->length();
+            QVERIFY(device->write("\x06"
+                                  "answer\r"));
+            QVERIFY(waitUntil([&] { return w->Text1->length() > before; }));
+            QVERIFY(w->Text1->isEnabled());                       // the answer re-enables it
+            QTest::keyClick(static_cast<QWidget*>(nullptr), key); // to the focus
+        }
+        QCOMPARE(d->TLock->text(), QString("42"));
+        QCOMPARE(QApplication::activeWindow(), d);
+    }
+
+    void aLongLineReadsBackExactly() {
+        RDData* w = openOnDevice();
+        QByteArray line;
+        for (int i = 0; i < 20000; ++i)
+            line += char(i % 7 == 6 ? 0xA0 : 'a' + i % 26);
+        QVERIFY(device->write(line + "\r"));
+        QVERIFY(waitForLength(w->Text1, line.size() + 1));
+        QCOMPARE(w->Text1->text(), QString::fromLatin1(line) + "\r\n");
+        QCOMPARE(w->Text1->length(), line.size() + 1);
+        QCOMPARE(w->Text1->selStart(), w->Text1->length());
+        QVERIFY(w->Text1->document()->blockCount() > 5); // shown in pieces
+        QAccessibleTextInterface* read =
+            QAccessible::queryAccessibleInterface(w->Text1)->textInterface();
+        QCOMPARE(read->text(0, read->characterCount()), QString::fromLatin1(line) + "\n");
+        w->Text1->selectAll();
+        w->Text1->copy();
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString::fromLatin1(line) + "\n");
+        QTemporaryDir dir;
+        platform::seams().saveFileName = [&](QWidget*, const QString&, const QString&) {
+            return dir.filePath("long.txt");
+        };
+        clickOn(w->Command3);
+        QFile saved(dir.filePath("long.txt"));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), line + "\r\n\r\n");
     }
 
     void deviceTextReenablesADisabledField() {

@@ -61,6 +61,7 @@ RDData::RDData() : QWidget(nullptr) {
     connectHandlers();
     installCursors();
     installContextHelp();
+    watchOperatorInput();
     timer1Enabled_ = true;
 }
 
@@ -389,51 +390,6 @@ void RDData::setTimer1Enabled(bool enabled) {
         Timer1->stop();
     else if (MSComm1->bytesWaiting() > 0)
         Timer1->start();
-}
-
-void RDData::onBytesArrived() {
-    if (timer1Enabled_ && !Timer1->isActive())
-        Timer1->start();
-}
-
-void RDData::Timer1_Timer() {
-    const QByteArray chunk = MSComm1->input();
-    if (!chunk.isEmpty()) {
-        const QString text = transformChunk(chunk);
-        quietInsert_ = !scroll->isChecked();
-        if (quietInsert_)
-            Text1->setEnabled(false);
-        const int previous = Text1->selColor();
-        Text1->setSelColor(colour::Blue);
-        Text1->setSelText(text);
-        Text1->setSelColor(previous);
-        quietInsert_ = false;
-        Text1->setEnabled(true);
-    }
-    // Sleep until the port says more has come.
-    if (MSComm1->bytesWaiting() <= 0) {
-        Timer1->stop();
-        if (pendingLoss_ != 0)
-            onPortLost(std::exchange(pendingLoss_, 0), QString());
-    }
-}
-
-void RDData::Text1_Change() {
-    if (Text1->length() <= 2)
-        return;
-    // Device text with "Auto Scroll" off goes in without moving the view.
-    if (quietInsert_)
-        return;
-    Text1->setSelStart(Text1->length());
-    if (!Text1->isEnabled())
-        return;
-    Text1->setFocus();
-    // Taking the focus brings the data window forward, but only over our own
-    // windows: never steal the desktop from another program.
-    if (QApplication::activeWindow() && !isActiveWindow()) {
-        raise();
-        activateWindow();
-    }
 }
 
 void RDData::append(const QString& text, int colourNumber) {

@@ -8,6 +8,7 @@
 #include <array>
 
 class Journal;
+class OperatorInput;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -154,6 +155,11 @@ private:
     void installContextHelp();
     void installCursors();
     void onBytesArrived();
+    // The receive loop's part of the start-up: it learns what the operator
+    // is doing with mouse and keyboard, for the change reaction's focus rule.
+    void watchOperatorInput();
+    // Whether the change reaction may give the data field the focus now.
+    bool fieldMayTakeFocus() const;
     void onPortLost(int number, const QString& description);
     void appendPortError(int number);
     void installPortMenus();
@@ -178,6 +184,9 @@ private:
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;
+    OperatorInput* operatorInput_ = nullptr;
+    // The last receive pass took a bulk of text: a flood is on.
+    bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.
     int pendingLoss_ = 0;
     QTimer* portWatch_ = nullptr;

@@ -19,6 +19,9 @@
 #endif
 
 SerialPortComponent::SerialPortComponent(QObject* parent) : QObject(parent) {
+    // A flood waits in the operating system (whose writer then blocks), not
+    // in our memory: we read ahead at most this much.
+    port_.setReadBufferSize(64 * 1024);
     connect(&port_, &QSerialPort::readyRead, this, &SerialPortComponent::bytesArrived);
     connect(&port_, &QSerialPort::errorOccurred, this, &SerialPortComponent::onErrorOccurred);
 }

@@ -1,0 +1,165 @@
+// The receive loop and the change reaction of the data field.
+
+#include "datawindow/colours.h"
+#include "datawindow/rddata.h"
+#include "datawindow/receive.h"
+#include "datawindow/richtextfield.h"
+#include "link/serialportcomponent.h"
+
+#include <QAbstractSpinBox>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QFocusEvent>
+#include <QKeyEvent>
+#include <QLineEdit>
+#include <QPointer>
+#include <QSet>
+#include <QTextEdit>
+#include <QTimer>
+
+#include <utility>
+
+namespace {
+// A pass of the receive loop ends after this many ticks or this long, so
+// the operator's input and the painting go on during a flood.
+constexpr int kTicksPerPass = 512;
+constexpr qint64 kPassNanoseconds = 4'000'000;
+// During a flood the port reports every few KiB. A pass costs the view a
+// fixed amount besides its lines (the scroll range looks at a screenful of
+// them), so after a pass that took a bulk the next one waits a moment for
+// more to collect. A lone line is still taken the moment it arrives.
+constexpr int kBulkTicks = 64;
+constexpr int kCollectMs = 3;
+constexpr qint64 kCollectBytes = 16 * 1024;
+} // namespace
+
+// What the operator is doing with the keyboard: the keys held down now, and
+// the control the keyboard last moved the focus to. Seen through an
+// application-wide event filter, since key presses go to whichever widget
+// has the focus.
+class OperatorInput : public QObject {
+public:
+    explicit OperatorInput(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
+
+    bool keyHeld() const { return !held_.isEmpty(); }
+    bool chosenByKeyboard(const QWidget* w) const { return w && w == chosen_; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease: {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            if (key->isAutoRepeat()) break;
+            if (event->type() == QEvent::KeyPress)
+                held_.insert(key->key());
+            else
+                held_.remove(key->key());
+            break;
+        }
+        case QEvent::ApplicationDeactivate:
+            // Releases made elsewhere are never seen here.
+            held_.clear();
+            break;
+        case QEvent::FocusIn: {
+            if (!watched->isWidgetType()) break; // the style watches focus changes too
+            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
+            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
+                break; // the focus comes back to where it was
+            const bool keyboard = reason == Qt::TabFocusReason ||
+                                  reason == Qt::BacktabFocusReason ||
+                                  reason == Qt::ShortcutFocusReason;
+            chosen_ = keyboard ? static_cast<QWidget*>(watched) : nullptr;
+            break;
+        }
+        default:
+            break;
+        }
+        return false;
+    }
+
+private:
+    QSet<int> held_;
+    QPointer<QWidget> chosen_;
+};
+
+void RDData::watchOperatorInput() {
+    operatorInput_ = new OperatorInput(this);
+}
+
+void RDData::onBytesArrived() {
+    if (!timer1Enabled_) return;
+    if (flooding_ && MSComm1->bytesWaiting() < kCollectBytes) {
+        if (!Timer1->isActive()) Timer1->start(kCollectMs);
+        return;
+    }
+    // The port reports from the event loop, as the timer would.
+    Timer1->stop();
+    Timer1_Timer();
+}
+
+void RDData::Timer1_Timer() {
+    // One pass: a tick after another while bytes wait, each reading at most
+    // an input length and transformed on its own, all of them then inserted
+    // together with one change reaction.
+    QStringList chunks;
+    QElapsedTimer pass;
+    pass.start();
+    while (chunks.size() < kTicksPerPass && pass.nsecsElapsed() < kPassNanoseconds) {
+        const QByteArray chunk = MSComm1->input();
+        if (chunk.isEmpty()) break;
+        chunks.append(transformChunk(chunk));
+    }
+    flooding_ = chunks.size() >= kBulkTicks;
+    if (!chunks.isEmpty()) {
+        quietInsert_ = !scroll->isChecked();
+        if (quietInsert_) Text1->setEnabledKeepingFocus(false);
+        const int previous = Text1->selColor();
+        Text1->setSelColor(colour::Blue);
+        Text1->setSelTexts(chunks);
+        Text1->setSelColor(previous);
+        quietInsert_ = false;
+        Text1->setEnabled(true);
+    }
+    // Sleep until the port says more has come, with the view at the end.
+    if (MSComm1->bytesWaiting() <= 0) {
+        Timer1->stop();
+        Text1->followNow();
+        if (pendingLoss_ != 0) onPortLost(std::exchange(pendingLoss_, 0), QString());
+    } else if (timer1Enabled_) {
+        Timer1->start(0); // the pass ended early: more is waiting
+    }
+}
+
+void RDData::Text1_Change() {
+    if (Text1->length() <= 2) return;
+    // Device text with "Auto Scroll" off goes in without moving the view.
+    if (quietInsert_) return;
+    Text1->setSelStart(Text1->length());
+    if (Text1->isEnabled() && fieldMayTakeFocus()) Text1->setFocus();
+}
+
+namespace {
+bool takesTyping(const QWidget* w) {
+    if (qobject_cast<const QLineEdit*>(w) || qobject_cast<const QAbstractSpinBox*>(w) ||
+        qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w))
+        return true;
+    const auto* combo = qobject_cast<const QComboBox*>(w);
+    return combo && combo->isEditable();
+}
+} // namespace
+
+bool RDData::fieldMayTakeFocus() const {
+    // The field takes the focus only in the window the operator works in, and
+    // only when that takes nothing from the operator: a button losing the
+    // focus between press and release drops its click, typing would land in
+    // the field, and a control reached with Tab would be left at once. No
+    // window is ever activated or raised for it.
+    if (QApplication::activeWindow() != this) return false;
+    if (QGuiApplication::mouseButtons() != Qt::NoButton || operatorInput_->keyHeld()) return false;
+    const QWidget* focus = QApplication::focusWidget();
+    if (!focus || focus == Text1) return true;
+    return !takesTyping(focus) && !operatorInput_->chosenByKeyboard(focus);
+}
