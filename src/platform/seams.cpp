@@ -15,13 +15,13 @@ namespace platform {
 
 namespace {
 
-// The production dialog, built on the heap: if its parent goes while it runs,
-// Qt deletes it with the parent and exec() returns, instead of a dialog on the
-// stack being freed twice.
 QPointer<QFileDialog> runningDialog;
 int dialogDepth = 0;
 QList<QPointer<QWidget>> closeWhenDone;
 
+// The production dialogs are built on the heap: should the parent go while one
+// runs after all, Qt deletes the dialog with it and exec() returns, where a
+// dialog on the stack would be freed twice.
 QString runDialog(QFileDialog* dialog, QString* chosenFilter = nullptr) {
     runningDialog = dialog;
     QPointer<QFileDialog> guard(dialog);
