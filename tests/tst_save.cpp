@@ -241,14 +241,11 @@ private slots:
         QPointer<RDData> w = openOnDevice();
         w->append(QStringLiteral("DATA\r\n"), colour::Black);
         QPointer<QFileDialog> dialog;
-        QString startedIn;
         whenFileDialogShows([&](QFileDialog* d) {
             dialog = d;
-            startedIn = d->directory().absolutePath();
             w->close();
         });
         clickOn(w->Command3);
-        QCOMPARE(startedIn, target.path());
         QVERIFY(!dialog);
         QVERIFY(!RDData::existing());
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

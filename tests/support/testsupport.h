@@ -94,17 +94,13 @@ template <typename Predicate> bool waitUntil(Predicate predicate, int timeoutMs 
 // in an event loop of its own, which only a timer can reach.
 inline void whenFileDialogShows(std::function<void(QFileDialog*)> action) {
     auto* poll = new QTimer(qApp);
-    auto* deadline = new QTimer(poll);
     QObject::connect(poll, &QTimer::timeout, [poll, action] {
-        auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
-        if (!dialog || !dialog->isVisible())
-            return;
-        poll->deleteLater();
-        poll->stop();
-        action(dialog);
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            poll->stop();
+            action(dialog);
+        }
     });
-    QObject::connect(deadline, &QTimer::timeout, poll, &QObject::deleteLater);
-    deadline->start(10000);
     poll->start(5);
 }
 
