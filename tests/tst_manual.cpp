@@ -10,6 +10,8 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 
+#include <sys/stat.h>
+
 namespace {
 QByteArray frame(const QByteArray& payload) {
     unsigned sum = 0;
@@ -368,6 +370,65 @@ private slots:
         } else {
             QCOMPARE(field.count("\r\n"), 1);
             QVERIFY2(field.contains(path) && field.contains(reason), qPrintable(field));
+        }
+        QVERIFY(device->staysQuiet(50));
+    }
+
+    // Only regular files: anything else could block the program for good.
+    void importRefusesWhatIsNoRegularFile_data() {
+        QTest::addColumn<QString>("kind");
+        QTest::newRow("FIFO without a writer") << "a FIFO";
+        QTest::newRow("terminal") << "a device";
+        QTest::newRow("directory") << "a directory";
+    }
+    void importRefusesWhatIsNoRegularFile() {
+        QFETCH(QString, kind);
+        QTemporaryDir dir;
+        FakeDevice terminal;
+        QString path = dir.path();
+        if (kind == "a FIFO") {
+            path = dir.filePath("fifo");
+            QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0600), 0);
+        } else if (kind == "a device") {
+            path = terminal.path();
+        }
+        platform::seams().openFileName = [path](QWidget*) { return path; };
+        data()->Text1->setSelColor(colour::Red);
+        ManualWindow* m = openManual("old");
+        clickOn(m->Command5);
+        QCOMPARE(m->commandtosend->text(), QString("old"));
+        // A black action line, and the colour in force kept.
+        QCOMPARE(colouredText(data()->Text1),
+                 "[0]>> IMPORT FAILED: " + path + ": " + kind + ", not a regular file <<\n");
+        QCOMPARE(data()->Text1->selColor(), colour::Red);
+    }
+
+    // Closing either window while the real "Import text file..." dialog is
+    // open cancels the dialog, then closes; nothing is imported or sent.
+    void closingWhileTheImportDialogIsOpen_data() {
+        QTest::addColumn<bool>("dataWindow");
+        QTest::newRow("manual window") << false;
+        QTest::newRow("data window") << true;
+    }
+    void closingWhileTheImportDialogIsOpen() {
+        QFETCH(bool, dataWindow);
+        QPointer<ManualWindow> m = openManual("old");
+        QPointer<QFileDialog> dialog;
+        whenFileDialogShows([&](QFileDialog* d) {
+            dialog = d;
+            if (dataWindow)
+                data()->close();
+            else
+                m->close();
+        });
+        clickOn(m->Command5);
+        QVERIFY(!dialog);
+        settle();
+        QVERIFY(!m);
+        QCOMPARE(!RDData::existing(), dataWindow);
+        if (!dataWindow) {
+            QVERIFY(data()->Text1->isEnabled());
+            QCOMPARE(data()->Text1->length(), 0);
         }
         QVERIFY(device->staysQuiet(50));
     }

@@ -6,10 +6,14 @@
 #include "link/frame.h"
 #include "testsupport.h"
 
+#include <QComboBox>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 
 #include <csignal>
@@ -78,7 +82,12 @@ class TestSave : public QObject {
     }
 
 private slots:
-    void initTestCase() { originalCwd = QDir::currentPath(); }
+    void initTestCase() {
+        originalCwd = QDir::currentPath();
+        // The remembered save folder goes to a settings file of the tests' own.
+        QStandardPaths::setTestModeEnabled(true);
+        QSettings("krt418", "krt418").clear();
+    }
 
     void cleanup() {
         QDir::setCurrent(originalCwd);
@@ -190,6 +199,60 @@ private slots:
         QCOMPARE(contents(cwd.filePath("TEMPFILE.DTA")), QByteArray("the operator's own file"));
     }
 
+    // The real dialog: the chosen type's extension goes on a bare name, and
+    // each save starts where the last one went.
+    void realDialogAddsTheExtensionAndRemembersTheFolder() {
+        QTemporaryDir cwd, target;
+        QVERIFY(QDir::setCurrent(cwd.path()));
+        const QString documents =
+            QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        QString expectedStart = QDir(documents).exists() ? documents : QDir::homePath();
+        RDData* w = openOnDevice();
+        w->append(QStringLiteral("DATA\r\n"), colour::Black);
+        // Typed name, filters stepped down from "Excel (*.xls)", file written.
+        const QList<std::tuple<QString, int, QString>> saves = {{"run1", 1, "run1.txt"},
+                                                                {"run2", 2, "run2"},
+                                                                {"run3.dat", 0, "run3.dat"},
+                                                                {"run4", 0, "run4.xls"}};
+        for (const auto& [typed, steps, written] : saves) {
+            QString startedIn;
+            whenFileDialogShows([&, typed = typed, steps = steps](QFileDialog* d) {
+                startedIn = d->directory().absolutePath();
+                d->setDirectory(target.path());
+                auto* types = d->findChild<QComboBox*>("fileTypeCombo");
+                for (int i = 0; i < steps; ++i)
+                    QTest::keyClick(types, Qt::Key_Down);
+                d->findChild<QLineEdit*>("fileNameEdit")->setText(typed);
+                QMetaObject::invokeMethod(d, "accept");
+            });
+            clickOn(w->Command3);
+            QCOMPARE(startedIn, expectedStart);
+            QCOMPARE(contents(target.filePath(written)), QByteArray("DATA\r\n\r\n"));
+            expectedStart = target.path();
+        }
+        QCOMPARE(entries(cwd.path()), QStringList());
+    }
+
+    // Closed by the window manager or assistive technology while the real
+    // dialog is open: the dialog is cancelled, then the window closes.
+    void closingWhileTheDialogIsOpenCancelsIt() {
+        QTemporaryDir target;
+        QSettings("krt418", "krt418").setValue("save/folder", target.path());
+        QPointer<RDData> w = openOnDevice();
+        w->append(QStringLiteral("DATA\r\n"), colour::Black);
+        QPointer<QFileDialog> dialog;
+        whenFileDialogShows([&](QFileDialog* d) {
+            dialog = d;
+            w->close();
+        });
+        clickOn(w->Command3);
+        QVERIFY(!dialog);
+        QVERIFY(!RDData::existing());
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!w);
+        QCOMPARE(entries(target.path()), QStringList());
+    }
+
     void cancelledDialogWritesNothing() {
         QTemporaryDir cwd;
         QVERIFY(QDir::setCurrent(cwd.path()));
@@ -207,7 +270,7 @@ private slots:
         QVERIFY(put(dir.filePath("plain"), "not a directory"));
         const QString file = dir.filePath("plain/Mesures.txt");
         RDData* w = openOnDevice();
-        w->append(QStringLiteral("DATA\r\n"), colour::Black);
+        w->append(QStringLiteral("DATA\r\n"), colour::Red);
         answerDialogWith(file);
         save(w);
         const QString text = w->Text1->text();
@@ -215,7 +278,9 @@ private slots:
         QVERIFY(text.endsWith(" <<\r\n"));
         QCOMPARE(text.count("\r\n"), 2);
         QCOMPARE(contents(dir.filePath("plain")), QByteArray("not a directory"));
-        QCOMPARE(w->Text1->selColor(), colour::Black);
+        // An action line, black, whatever colour was in force; that colour stays.
+        QVERIFY(colouredText(w->Text1).startsWith("[255]DATA\n[0]>> SAVE ERROR: "));
+        QCOMPARE(w->Text1->selColor(), colour::Red);
     }
 
     // A write that fails half-way (the disk fills up) keeps the earlier file.

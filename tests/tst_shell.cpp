@@ -3,12 +3,35 @@
 #include "fakedevice.h"
 #include "shell/krt418.h"
 #include "shell/picture.h"
+#include "shell/startup.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QLabel>
 #include <QLocale>
+#include <QProcess>
 #include <QPushButton>
 #include <QTimer>
+
+#include <csignal>
+
+namespace {
+// The lock files (QLockFile: the owner's process id on the first line) that
+// a process holds in the directories serial ports are locked in.
+QStringList lockFilesOf(qint64 pid) {
+    QStringList held;
+    for (const char* dir : {"/var/lock", "/run/lock", "/tmp"}) {
+        for (const QFileInfo& f :
+             QDir(QString::fromLatin1(dir)).entryInfoList({"LCK..*"}, QDir::Files)) {
+            QFile file(f.filePath());
+            if (file.open(QIODevice::ReadOnly) && file.readLine().trimmed().toLongLong() == pid)
+                held << f.canonicalFilePath();
+        }
+    }
+    held.removeDuplicates();
+    return held;
+}
+} // namespace
 
 class TestShell : public QObject {
     Q_OBJECT
@@ -97,6 +120,49 @@ private slots:
         QVERIFY(waitUntil([&] { return data->Text1->text().endsWith("<ACK>\r\n"); }));
     }
 
+    void titlesCarryNoApplicationName() {
+        krt::setUpApplication();
+        // Unset, the display name falls back to the application name, and the
+        // window system adds nothing to the captions.
+        QCOMPARE(QGuiApplication::applicationDisplayName(), QString("krt418"));
+    }
+
+    void everyWayOutReleasesThePort_data() {
+        QTest::addColumn<int>("signal");
+        QTest::addColumn<QByteArray>("command");
+        QTest::newRow("SIGTERM") << SIGTERM << QByteArray();
+        QTest::newRow("SIGINT") << SIGINT << QByteArray();
+        QTest::newRow("SIGHUP") << SIGHUP << QByteArray();
+        QTest::newRow("Quit") << 0 << QByteArray("quit\n");
+        QTest::newRow("last window closed") << 0 << QByteArray("close\n");
+    }
+    void everyWayOutReleasesThePort() {
+        QFETCH(int, signal);
+        QFETCH(QByteArray, command);
+        FakeDevice device;
+        QProcess program;
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("KRT418_COM1", device.path());
+        program.setProcessEnvironment(env);
+        program.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        program.start(QStringLiteral(KRT418_EXITPROBE_EXE));
+        QVERIFY(program.waitForStarted());
+        QVERIFY(waitUntil([&] { return program.canReadLine(); }, 30000));
+        QCOMPARE(program.readLine(), QByteArray("ready\n"));
+        const QStringList locks = lockFilesOf(program.processId());
+        QCOMPARE(locks.size(), 1);
+
+        if (signal)
+            ::kill(pid_t(program.processId()), signal);
+        else
+            program.write(command);
+        QVERIFY(program.waitForFinished(30000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+        QVERIFY2(!QFile::exists(locks.first()), qPrintable(locks.first()));
+    }
+
+    // Last: exit() leaves the thread unable to run event loops.
     void quitEndsTheEventLoopAtOnce() {
         FakeDevice device;
         device.attachAs(1);

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QCloseEvent>
 #include <QFrame>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -66,6 +67,13 @@ RDData::RDData() : QWidget(nullptr) {
 }
 
 void RDData::closeEvent(QCloseEvent* event) {
+    // A file dialog (ours or the manual window's) stands on this window:
+    // cancel it first, and close once it has returned.
+    if (platform::fileDialogRunning()) {
+        platform::closeAfterFileDialog(this);
+        event->ignore();
+        return;
+    }
     // Closed is unloaded: the port is released and the dialogs go at once,
     // so a new data window can open the port and no dialog outlives this one.
     unload();
@@ -398,6 +406,12 @@ void RDData::append(const QString& text, int colourNumber) {
 }
 
 void RDData::appendInCurrentColour(const QString& text) { Text1->setSelText(text); }
+
+void RDData::appendActionLine(const QString& text) {
+    const int previous = Text1->selColor();
+    append(text, colour::Black);
+    Text1->setSelColor(previous);
+}
 
 void RDData::appendPortError(int number) {
     appendInCurrentColour(QStringLiteral(">> PORT ERROR: ") + QString::number(number) +

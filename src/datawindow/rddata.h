@@ -33,6 +33,9 @@ public:
     void append(const QString& text, int colourNumber);
     // Insert at the end in the colour in force.
     void appendInCurrentColour(const QString& text);
+    // A report of the operator's own action (a failed save or import): black,
+    // like the titles, with the colour in force kept for what follows.
+    void appendActionLine(const QString& text);
     // One Output of the bytes. On failure appends ">> PORT ERROR: n <<" CR LF
     // in the colour in force and returns false.
     bool send(const QByteArray& bytes);

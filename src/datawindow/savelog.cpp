@@ -36,8 +36,8 @@ void RDData::Command3_Click() {
     const QByteArray bytes = krt::toWire(Text1->text() + QStringLiteral("\r\n"));
     Text1->setEnabled(false);
 
-    const QString fileName = platform::seams().saveFileName(this, QString::fromLatin1(kFileTypes),
-                                                            QString::fromLatin1(kSuggestedName));
+    const QString fileName = platform::chooseFileToSave(this, QString::fromLatin1(kFileTypes),
+                                                        QString::fromLatin1(kSuggestedName));
     QString failure;
     if (!fileName.isEmpty()) failure = writeWhole(fileName, bytes);
 
@@ -45,7 +45,7 @@ void RDData::Command3_Click() {
     if (failure.isEmpty()) return;
     // The report gets a line of its own, even after a line still open.
     const bool lineOpen = Text1->document()->lastBlock().length() > 1;
-    appendInCurrentColour((lineOpen ? QStringLiteral("\r\n") : QString()) +
-                          QStringLiteral(">> SAVE ERROR: ") + QDir::toNativeSeparators(fileName) +
-                          QStringLiteral(": ") + failure + QStringLiteral(" <<\r\n"));
+    appendActionLine((lineOpen ? QStringLiteral("\r\n") : QString()) +
+                     QStringLiteral(">> SAVE ERROR: ") + QDir::toNativeSeparators(fileName) +
+                     QStringLiteral(": ") + failure + QStringLiteral(" <<\r\n"));
 }

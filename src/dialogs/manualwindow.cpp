@@ -18,6 +18,11 @@
 #include <QTimer>
 #include <limits>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 QPointer<ManualWindow> ManualWindow::instance_;
 
 namespace {
@@ -146,6 +151,12 @@ void ManualWindow::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
+    // "Import text file..." is open over this window: cancel it first.
+    if (platform::fileDialogRunning()) {
+        platform::closeAfterFileDialog(this);
+        event->ignore();
+        return;
+    }
     DataWindowDialog::closeEvent(event);
 }
 
@@ -268,38 +279,70 @@ void ManualWindow::sendMessage(bool toPrinter) {
 
 void ManualWindow::reportImportFailure(const QString& fileName, const QString& reason) {
     if (RDData* data = RDData::existing())
-        data->appendInCurrentColour(QStringLiteral(">> IMPORT FAILED: ") +
-                                    QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
-                                    reason + QStringLiteral(" <<") + kCrLf);
+        data->appendActionLine(QStringLiteral(">> IMPORT FAILED: ") +
+                               QDir::toNativeSeparators(fileName) + QStringLiteral(": ") + reason +
+                               QStringLiteral(" <<") + kCrLf);
 }
+
+namespace {
+
+QString systemError() {
+    return qt_error_string(errno);
+}
+
+QString notRegular(mode_t mode) {
+    const char* kind = S_ISDIR(mode)                    ? "a directory"
+                       : S_ISFIFO(mode)                 ? "a FIFO"
+                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
+                       : S_ISSOCK(mode)                 ? "a socket"
+                                                        : "something else";
+    return QString::fromLatin1(kind) + QStringLiteral(", not a regular file");
+}
+
+// Only a regular file is read: a FIFO without a writer would block in open(),
+// a terminal in read(), and nothing may hold up the user-interface thread.
+// The file is checked by name, opened without waiting, and checked again on
+// the open descriptor, in case the name now stands for something else.
+// Returns the reason for a refusal, or an empty string.
+QString readImportFile(const QString& fileName, QByteArray& bytes) {
+    const QByteArray path = QFile::encodeName(fileName);
+    struct stat info {};
+    if (::stat(path.constData(), &info) != 0) return systemError();
+    if (!S_ISREG(info.st_mode)) return notRegular(info.st_mode);
+    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+    if (fd < 0) return systemError();
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+        ::close(fd);
+        return notRegular(info.st_mode);
+    }
+    QFile file;
+    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return file.errorString();
+    }
+    // One byte past the limit tells a file that is too large.
+    bytes = file.read(ManualWindow::ImportLimit + 1);
+    if (file.error() != QFileDevice::NoError) return file.errorString();
+    if (bytes.size() > ManualWindow::ImportLimit)
+        return QStringLiteral("larger than 1 MiB, not a command text");
+    if (bytes.contains('\0')) return QStringLiteral("holds NUL bytes, not a text file");
+    return QString();
+}
+
+} // namespace
 
 // Import: the whole file, line ends and all, becomes the text field's content.
 void ManualWindow::Command5_Click() {
     if (busy_) return;
     QPointer<ManualWindow> self(this);
-    const QString fileName = platform::seams().openFileName(this);
+    const QString fileName = platform::chooseFileToOpen(this);
     // While the file dialog ran, the data window may have been unloaded.
     if (!self || fileName.isEmpty()) return;
 
-    QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
-        reportImportFailure(fileName, file.errorString());
-        return;
-    }
-    // Read one byte past the limit: the size of a device or pipe is not known
-    // beforehand.
-    const QByteArray bytes = file.read(ImportLimit + 1);
-    if (file.error() != QFileDevice::NoError) {
-        reportImportFailure(fileName, file.errorString());
-        return;
-    }
-    file.close();
-    if (bytes.size() > ImportLimit) {
-        reportImportFailure(fileName, QStringLiteral("larger than 1 MiB, not a command text"));
-        return;
-    }
-    if (bytes.contains('\0')) {
-        reportImportFailure(fileName, QStringLiteral("holds NUL bytes, not a text file"));
+    QByteArray bytes;
+    const QString failure = readImportFile(fileName, bytes);
+    if (!failure.isEmpty()) {
+        reportImportFailure(fileName, failure);
         return;
     }
     commandtosend->setText(krt::fromWire(bytes));

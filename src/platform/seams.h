@@ -37,4 +37,14 @@ inline bool confirm(QWidget* parent, const QString& title, const QString& text) 
     return seams().confirm(parent, title, text);
 }
 
+// The file dialogs as the windows run them (through the seams above). A window
+// whose close would delete what a running file dialog stands on (its parent,
+// the slot that opened it) asks for closeAfterFileDialog() instead: the dialog
+// is cancelled, and the window closes once the dialog has returned. A dialog
+// during which a close was asked for returns an empty name.
+QString chooseFileToOpen(QWidget* parent);
+QString chooseFileToSave(QWidget* parent, const QString& filter, const QString& suggested);
+bool fileDialogRunning();
+void closeAfterFileDialog(QWidget* window);
+
 } // namespace platform

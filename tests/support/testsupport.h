@@ -13,8 +13,10 @@
 #include <QString>
 #include <QTest>
 #include <QEventLoop>
+#include <QFileDialog>
 #include <QTextBlock>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 // Counts beeps while alive, instead of sounding them.
@@ -86,6 +88,20 @@ template <typename Predicate> bool waitUntil(Predicate predicate, int timeoutMs 
     poll.start(2);
     loop.exec();
     return predicate();
+}
+
+// Runs `action` on the real file dialog once it shows. The dialog runs modal
+// in an event loop of its own, which only a timer can reach.
+inline void whenFileDialogShows(std::function<void(QFileDialog*)> action) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, [poll, action] {
+        if (auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget())) {
+            poll->deleteLater();
+            poll->stop();
+            action(dialog);
+        }
+    });
+    poll->start(5);
 }
 
 // Runs the event loop until the data field's text has at least n characters.
