@@ -372,6 +372,16 @@ private slots:
         for (QAbstractButton* b : buttons) {
             const QStringList got = answer([&] { clickOn(b); }, 1);
             QVERIFY2(got.value(0) == QStringLiteral("<ACK>"), qPrintable(b->accessibleName()));
+            // Lines after the ACK ("View Param." sends several) may come late
+            // on a loaded machine: the next answer starts once they are in.
+            int length = -1;
+            QElapsedTimer still;
+            waitUntil([&] {
+                const int now = w->Text1->length();
+                if (now != length) still.restart();
+                length = now;
+                return still.elapsed() > 300;
+            });
         }
         QVERIFY(!w->Text1->text().contains(QStringLiteral("<NACK>")));
     }
