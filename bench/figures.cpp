@@ -4,7 +4,7 @@
 #include "procstats.h"
 
 #include "datawindow/rddata.h"
-#include "datawindow/receive.h"
+#include "link/receive.h"
 #include "datawindow/richtextfield.h"
 #include "link/serialportcomponent.h"
 

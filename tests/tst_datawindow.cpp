@@ -2,7 +2,7 @@
 // fake device on a pseudo-terminal.
 
 #include "datawindow/colours.h"
-#include "datawindow/receive.h"
+#include "link/receive.h"
 #include "dialogs/locktime.h"
 #include "fakedevice.h"
 #include "link/frame.h"

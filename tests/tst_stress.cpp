@@ -3,7 +3,7 @@
 // hostile operator input. Each case is bounded well under a minute.
 
 #include "datawindow/colours.h"
-#include "datawindow/receive.h"
+#include "link/receive.h"
 #include "dialogs/locktime.h"
 #include "dialogs/manualwindow.h"
 #include "dialogs/setdatew.h"

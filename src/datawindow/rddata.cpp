@@ -2,7 +2,7 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/journal.h"
-#include "datawindow/receive.h"
+#include "link/receive.h"
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
 #include "link/serialportcomponent.h"
@@ -352,7 +352,7 @@ void RDData::Form_Load() {
     Myhelp->setText(QString::fromLatin1(kHelpStart));
 
     // Steps from the open on are each checked; the first failure decides.
-    const auto errorText = [this](int number) {
+    const auto errorText = [this](int number) -> QString {
         return QStringLiteral("Error # ") + QLatin1Char(' ') + QString::number(number) +
                QStringLiteral("\r\n") + MSComm1->errorDescription() + QStringLiteral("\r\n");
     };

@@ -1,8 +1,9 @@
 // The receive loop and the change reaction of the data field.
 
 #include "datawindow/colours.h"
+#include "datawindow/operatorinput.h"
 #include "datawindow/rddata.h"
-#include "datawindow/receive.h"
+#include "link/receive.h"
 #include "datawindow/richtextfield.h"
 #include "link/serialportcomponent.h"
 
@@ -34,56 +35,6 @@ constexpr int kBulkTicks = 64;
 constexpr int kCollectMs = 3;
 constexpr qint64 kCollectBytes = 16 * 1024;
 } // namespace
-
-// What the operator is doing with the keyboard: the keys held down now, and
-// the control the keyboard last moved the focus to. Seen through an
-// application-wide event filter, since key presses go to whichever widget
-// has the focus.
-class OperatorInput : public QObject {
-public:
-    explicit OperatorInput(QObject* parent) : QObject(parent) { qApp->installEventFilter(this); }
-
-    bool keyHeld() const { return !held_.isEmpty(); }
-    bool chosenByKeyboard(const QWidget* w) const { return w && w == chosen_; }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::KeyRelease: {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            if (key->isAutoRepeat()) break;
-            if (event->type() == QEvent::KeyPress)
-                held_.insert(key->key());
-            else
-                held_.remove(key->key());
-            break;
-        }
-        case QEvent::ApplicationDeactivate:
-            // Releases made elsewhere are never seen here.
-            held_.clear();
-            break;
-        case QEvent::FocusIn: {
-            if (!watched->isWidgetType()) break; // the style watches focus changes too
-            const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
-            if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
-                break; // the focus comes back to where it was
-            const bool keyboard = reason == Qt::TabFocusReason ||
-                                  reason == Qt::BacktabFocusReason ||
-                                  reason == Qt::ShortcutFocusReason;
-            chosen_ = keyboard ? static_cast<QWidget*>(watched) : nullptr;
-            break;
-        }
-        default:
-            break;
-        }
-        return false;
-    }
-
-private:
-    QSet<int> held_;
-    QPointer<QWidget> chosen_;
-};
 
 void RDData::watchOperatorInput() {
     operatorInput_ = new OperatorInput(this);

@@ -170,13 +170,3 @@ void LockTime::Command1_Click() {
 void LockTime::Command2_Click() {
     close();
 }
-
-void RDData::Channel1_Click() {
-    LockTime::openFor(LockTime::PromptChannel1);
-}
-void RDData::Channel4_Click() {
-    LockTime::openFor(LockTime::PromptChannel4);
-}
-void RDData::Others_Click() {
-    LockTime::openFor(LockTime::PromptOthers);
-}

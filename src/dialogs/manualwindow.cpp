@@ -34,10 +34,6 @@ QString titleLine(const char* title) {
 }
 } // namespace
 
-void RDData::Manual_Click() {
-    ManualWindow::instance()->bringUp();
-}
-
 ManualWindow* ManualWindow::instance() {
     return single(instance_, [] { return new ManualWindow(); });
 }

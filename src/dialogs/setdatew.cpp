@@ -194,7 +194,3 @@ void SetDateW::Command1_Click() {
 void SetDateW::Command2_Click() {
     close();
 }
-
-void RDData::SetDate_Click() {
-    SetDateW::instance()->bringUp();
-}

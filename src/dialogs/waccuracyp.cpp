@@ -89,7 +89,3 @@ void WaccuracyP::Command1_Click() {
     }
     close();
 }
-
-void RDData::AccuracyP_Click() {
-    WaccuracyP::instance()->bringUp();
-}

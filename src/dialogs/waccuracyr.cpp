@@ -80,7 +80,3 @@ void WaccuracyR::Command1_Click() {
     }
     close();
 }
-
-void RDData::AccuracyR_Click() {
-    WaccuracyR::instance()->bringUp();
-}

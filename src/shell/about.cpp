@@ -85,7 +85,7 @@ About::About() : QDialog(nullptr) {
     message->setFont(platform::fixedPitchFont(QStringLiteral("Courier New")));
     message->setFrameShape(QFrame::Box);
     // Room for the whole window of text, so the line never jumps in width.
-    message->setMinimumWidth(message->fontMetrics().horizontalAdvance(QString(kWindow, 'M')) +
+    message->setMinimumWidth(message->fontMetrics().horizontalAdvance(QString(kWindow, QLatin1Char('M'))) +
                              2 * message->frameWidth() + 8);
 
     Command1 = namedButton("OK", "Command1", this);

@@ -4,7 +4,7 @@
 // on: one character per byte, nothing lost or reordered, and exactly the
 // additions the loop makes.
 
-#include "datawindow/receive.h"
+#include "link/receive.h"
 #include "link/frame.h"
 
 #include <QByteArray>

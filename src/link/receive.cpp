@@ -1,4 +1,4 @@
-#include "datawindow/receive.h"
+#include "link/receive.h"
 
 #include "link/frame.h"
 
