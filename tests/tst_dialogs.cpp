@@ -4,7 +4,7 @@
 
 #include "datawindow/colours.h"
 #include "dialogs/locktime.h"
-#include "dialogs/numbertext.h"
+#include "link/numbertext.h"
 #include "dialogs/setdatew.h"
 #include "dialogs/waccuracyp.h"
 #include "dialogs/waccuracyr.h"

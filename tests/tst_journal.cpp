@@ -117,17 +117,17 @@ private slots:
             stream += QByteArray::number(i).rightJustified(8, '0') + " TIME 12:34:56.789 INPUT 1\r";
         const qsizetype half = stream.size() / 2;
         QVERIFY(device->write(stream.left(half)));
-        QString file; // named by the child's own clock
+        QString sessionFile; // named by the child's own clock
         QVERIFY(waitUntil(
             [&] {
-                file = folder + "/" + entries(folder).value(0);
-                return QFileInfo(file).size() >= half / 2;
+                sessionFile = folder + "/" + entries(folder).value(0);
+                return QFileInfo(sessionFile).size() >= half / 2;
             },
             60000));
         QVERIFY(device->write(stream.mid(half, half / 2)));
         ::kill(pid_t(child.processId()), SIGKILL);
         QVERIFY(child.waitForFinished());
-        QByteArray journal = contents(file);
+        QByteArray journal = contents(sessionFile);
         QVERIFY(journal.size() >= half / 2);
         QVERIFY(!journal.replace("\r\n", "").contains('\r') && !journal.contains('\n'));
         QVERIFY(stream.replace('\r', "").startsWith(journal));

@@ -240,13 +240,13 @@ private slots:
         QSettings("krt418", "krt418").setValue("save/folder", target.path());
         QPointer<RDData> w = openOnDevice();
         w->append(QStringLiteral("DATA\r\n"), colour::Black);
-        QPointer<QFileDialog> dialog;
+        QPointer<QFileDialog> shownDialog;
         whenFileDialogShows([&](QFileDialog* d) {
-            dialog = d;
+            shownDialog = d;
             w->close();
         });
         clickOn(w->Command3);
-        QVERIFY(!dialog);
+        QVERIFY(!shownDialog);
         QVERIFY(!RDData::existing());
         QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
         QVERIFY(!w);

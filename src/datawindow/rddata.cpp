@@ -445,6 +445,30 @@ void RDData::adoptDialog(QWidget* dialog) {
         dialogs_.append(dialog);
 }
 
+void RDData::holdDataField() {
+    Text1->setEnabled(false);
+}
+
+void RDData::showLockTime(krt::rules::LockGroup group, const QString& text) {
+    using krt::rules::LockGroup;
+    QLabel* label = group == LockGroup::Channel1   ? Lch1
+                    : group == LockGroup::Channel4 ? Lch4
+                                                   : Lothers;
+    label->setText(text);
+}
+
+void RDData::showPrinterAccuracy(const QString& text) {
+    TaccuracyP->setText(text);
+}
+
+void RDData::showRunTimeAccuracy(const QString& text) {
+    TaccuracyR->setText(text);
+}
+
+bool RDData::receivePassDue() const {
+    return Timer1->isActive();
+}
+
 void RDData::releaseDataField() {
     Text1->setEnabled(true);
     Text1->setFocus();

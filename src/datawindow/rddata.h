@@ -2,6 +2,8 @@
 // The data window: the operator's working window. It owns the serial port,
 // the data field, the command buttons and the display labels.
 
+#include "link/devicerules.h"
+
 #include <QList>
 #include <QPointer>
 #include <QWidget>
@@ -51,6 +53,16 @@ public:
     void adoptDialog(QWidget* dialog);
     // Enable the data field and give it the focus: the end of every dialog.
     void releaseDataField();
+
+    // What the dialogs change in this window, besides sending.
+    // The data field takes no input while a dialog is open.
+    void holdDataField();
+    // The lock time shown for a group, the accuracies shown.
+    void showLockTime(krt::rules::LockGroup group, const QString& text);
+    void showPrinterAccuracy(const QString& text);
+    void showRunTimeAccuracy(const QString& text);
+    // A receive pass is due: received bytes wait for their turn.
+    bool receivePassDue() const;
 
     // The receive loop's Timer1 "enabled" state. While enabled, ticks run
     // only when received bytes are waiting.

@@ -275,9 +275,9 @@ QMimeData* RichTextField::createMimeDataFromSelection() const {
     if (displayBreaks_.empty() || !c.hasSelection())
         return QPlainTextEdit::createMimeDataFromSelection();
     // A copy of a long line is the line, without the breaks of its display.
-    auto* data = new QMimeData;
-    data->setText(textBetween(c.selectionStart(), c.selectionEnd(), QStringLiteral("\n")));
-    return data;
+    auto* mime = new QMimeData;
+    mime->setText(textBetween(c.selectionStart(), c.selectionEnd(), QStringLiteral("\n")));
+    return mime;
 }
 
 void RichTextField::showEvent(QShowEvent* event) {

@@ -1,7 +1,6 @@
 #include "dialogs/datawindowdialog.h"
 
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
 
 #include <QCloseEvent>
 
@@ -26,7 +25,7 @@ void DataWindowDialog::reject() {
 }
 
 void DataWindowDialog::disableDataField() {
-    if (RDData* w = RDData::existing()) w->Text1->setEnabled(false);
+    if (RDData* w = RDData::existing()) w->holdDataField();
 }
 
 void DataWindowDialog::closeEvent(QCloseEvent* event) {

@@ -1,10 +1,7 @@
 #include "dialogs/locktime.h"
 
-#include "datawindow/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
-#include "dialogs/numbertext.h"
-#include "link/frame.h"
+#include "link/devicerules.h"
 #include "platform/seams.h"
 #include "platform/controls.h"
 
@@ -30,32 +27,22 @@ const char* const kInitialPrompt = "Select the time to lock:";
 
 struct Group {
     const char* prompt;
-    const char* code;
-    QLabel* RDData::*label;
-    const char* title;
+    krt::rules::LockGroup group;
 };
 
 // Compared in this order; the first exact match wins.
 const std::array<Group, 3> kGroups = {{
-    {LockTime::PromptChannel1, krt::code::LockChannel1, &RDData::Lch1, krt::title::LockChannel1},
-    {LockTime::PromptChannel4, krt::code::LockChannel4, &RDData::Lch4, krt::title::LockChannel4},
-    {LockTime::PromptOthers, krt::code::LockOthers, &RDData::Lothers, krt::title::LockOthers},
+    {LockTime::PromptChannel1, krt::rules::LockGroup::Channel1},
+    {LockTime::PromptChannel4, krt::rules::LockGroup::Channel4},
+    {LockTime::PromptOthers, krt::rules::LockGroup::Others},
 }};
 
-struct Unit {
-    char letter;
-    const char* labelSuffix;
-    const char* titleSuffix;
-};
-
-// By OTime index.
-const std::array<Unit, 2> kUnits = {{
-    {'S', " sec.", krt::title::LockSecondsSuffix},
-    {'D', " 1/10 sec.", krt::title::LockTenthsSuffix},
-}};
-
-constexpr int kLowest = 0;
-constexpr int kHighest = 99;
+// The group the prompt names, if any.
+std::optional<krt::rules::LockGroup> groupOf(const QString& prompt) {
+    for (const Group& g : kGroups)
+        if (prompt == QLatin1String(g.prompt)) return g.group;
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -133,10 +120,16 @@ void LockTime::Form_Load() {
 }
 
 void LockTime::Command1_Click() {
-    const std::optional<int> number = numbertext::read(TLock->text(), 2);
-    if (!number) return; // the operator corrects the value or cancels
-
-    if (*number < kLowest || *number > kHighest) {
+    using krt::rules::LockTimeVerdict;
+    const std::optional<krt::rules::LockGroup> group = groupOf(LabelChannel->text());
+    const krt::rules::LockUnit unit =
+        OTime[0]->isChecked() ? krt::rules::LockUnit::Seconds : krt::rules::LockUnit::Tenths;
+    // Without a group the value is still checked; nothing is sent.
+    const LockTimeVerdict v =
+        krt::rules::lockTime(group.value_or(krt::rules::LockGroup::Channel1), TLock->text(), unit);
+    if (v.kind == LockTimeVerdict::Unreadable)
+        return; // the operator corrects the value or cancels
+    if (v.kind == LockTimeVerdict::OutOfRange) {
         platform::beep();
         close();
         return;
@@ -146,23 +139,12 @@ void LockTime::Command1_Click() {
         close(); // nothing left to send to
         return;
     }
-
-    const QString caption = LabelChannel->text();
-    for (const Group& g : kGroups) {
-        if (caption != QLatin1String(g.prompt)) continue;
-        const Unit& unit = kUnits[OTime[0]->isChecked() ? 0 : 1];
-        const QString typed = TLock->text();
-        (w->*g.label)->setText(typed + QLatin1String(unit.labelSuffix));
-        w->append(QLatin1String(g.title) + typed + QLatin1String(unit.titleSuffix) +
-                      QStringLiteral("\r\n"),
-                  colour::Black);
-        if (typed.size() == 1) TLock->setText(QLatin1Char('0') + typed);
-        const QByteArray payload = QByteArray(g.code) + unit.letter + krt::toWire(TLock->text());
+    if (group) {
+        w->showLockTime(*group, v.out.label);
+        TLock->setText(v.fieldText);
         // A failed write is reported by the data window; the dialog stays
         // open so the operator can try again or cancel.
-        if (!w->send(krt::buildFrame(payload))) return;
-        w->append(krt::frameImage(payload) + QLatin1Char('\n'), colour::Red);
-        break;
+        if (!w->sendTitledFrame(v.out.title, v.out.payload, QStringLiteral("\n"))) return;
     }
     close();
 }

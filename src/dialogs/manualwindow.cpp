@@ -169,11 +169,11 @@ void ManualWindow::Command2_Click() {
 // the data field before the frame goes out.
 void ManualWindow::Command1_Click() {
     if (busy_) return;
-    if (RDData* data = RDData::existing()) {
+    if (RDData* dataWindow = RDData::existing()) {
         const QByteArray payload = krt::toWire(commandtosend->text());
-        data->append(titleLine(krt::title::KrtCommand), colour::Black);
-        data->append(krt::frameImage(payload) + kCrLf, colour::Red);
-        data->send(krt::buildFrame(payload));
+        dataWindow->append(titleLine(krt::title::KrtCommand), colour::Black);
+        dataWindow->append(krt::frameImage(payload) + kCrLf, colour::Red);
+        dataWindow->send(krt::buildFrame(payload));
     }
     commandtosend->clear();
     closingSequence();
@@ -182,9 +182,9 @@ void ManualWindow::Command1_Click() {
 // Link buttons: the typed text is discarded, not sent.
 void ManualWindow::sendLink(krt::Cmd link) {
     if (busy_) return;
-    if (RDData* data = RDData::existing()) {
+    if (RDData* dataWindow = RDData::existing()) {
         const krt::Command& c = krt::command(link);
-        data->sendTitledFrame(QString::fromLatin1(c.title), c.payload, kLf);
+        dataWindow->sendTitledFrame(QString::fromLatin1(c.title), c.payload, kLf);
     }
     commandtosend->clear();
     closingSequence();
@@ -204,11 +204,11 @@ void ManualWindow::Command8_Click() {
 // are both black.
 void ManualWindow::Command9_Click() {
     if (busy_) return;
-    if (RDData* data = RDData::existing()) {
+    if (RDData* dataWindow = RDData::existing()) {
         const QByteArray bytes = krt::toWire(commandtosend->text());
-        data->append(titleLine(krt::title::SendText), colour::Black);
-        data->appendInCurrentColour(krt::fromWire(bytes) + kCrLf);
-        data->send(bytes + '\r');
+        dataWindow->append(titleLine(krt::title::SendText), colour::Black);
+        dataWindow->appendInCurrentColour(krt::fromWire(bytes) + kCrLf);
+        dataWindow->send(bytes + '\r');
     }
     commandtosend->clear();
     closingSequence();
@@ -226,8 +226,8 @@ void ManualWindow::Command4_Click() {
 // let in between the link image and the message text.
 void ManualWindow::sendMessage(bool toPrinter) {
     if (busy_) return;
-    QPointer<RDData> data = RDData::existing();
-    if (!data) {
+    QPointer<RDData> dataWindow = RDData::existing();
+    if (!dataWindow) {
         closingSequence();
         return;
     }
@@ -238,35 +238,35 @@ void ManualWindow::sendMessage(bool toPrinter) {
         krt::command(toPrinter ? krt::Cmd::LinkPrinter : krt::Cmd::LinkLine).payload);
     const QByteArray linkOff(krt::command(krt::Cmd::LinkOff).payload);
 
-    data->append(titleLine(toPrinter ? krt::title::PrinterMessage : krt::title::RunningTimeMessage),
+    dataWindow->append(titleLine(toPrinter ? krt::title::PrinterMessage : krt::title::RunningTimeMessage),
                  colour::Black);
-    if (!data->send(krt::buildFrame(link))) {
+    if (!dataWindow->send(krt::buildFrame(link))) {
         closingSequence();
         return;
     }
-    data->append(krt::frameImage(link) + kLf, colour::Red);
+    dataWindow->append(krt::frameImage(link) + kLf, colour::Red);
     platform::sleep(100);
 
     QPointer<ManualWindow> self(this);
     QApplication::processEvents();
     // The receive loop's tick is started by the arrival itself, so on the
     // pass that notices the bytes it is not yet due: give it its turn.
-    if (data && data->Timer1->isActive()) QApplication::processEvents();
+    if (dataWindow && dataWindow->receivePassDue()) QApplication::processEvents();
     // The data window may have been unloaded meanwhile, and this window with it.
     if (!self) return;
-    if (!data) {
+    if (!dataWindow) {
         busy_ = false;
         close();
         return;
     }
 
-    data->append(krt::fromWire(message) + kCrLf, colour::Green);
+    dataWindow->append(krt::fromWire(message) + kCrLf, colour::Green);
     platform::sleep(100);
     QByteArray bytes = message;
     if (toPrinter) bytes += '\r';
     bytes += krt::buildFrame(linkOff);
-    if (data->send(bytes)) {
-        data->append(krt::frameImage(linkOff) + kLf, colour::Red);
+    if (dataWindow->send(bytes)) {
+        dataWindow->append(krt::frameImage(linkOff) + kLf, colour::Red);
         platform::sleep(toPrinter ? 10 : 100);
     }
     commandtosend->clear();
@@ -274,8 +274,8 @@ void ManualWindow::sendMessage(bool toPrinter) {
 }
 
 void ManualWindow::reportImportFailure(const QString& fileName, const QString& reason) {
-    if (RDData* data = RDData::existing())
-        data->appendActionLine(QStringLiteral(">> IMPORT FAILED: ") +
+    if (RDData* dataWindow = RDData::existing())
+        dataWindow->appendActionLine(QStringLiteral(">> IMPORT FAILED: ") +
                                QDir::toNativeSeparators(fileName) + QStringLiteral(": ") + reason +
                                QStringLiteral(" <<") + kCrLf);
 }

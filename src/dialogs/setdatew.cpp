@@ -1,10 +1,7 @@
 #include "dialogs/setdatew.h"
 
-#include "datawindow/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
-#include "dialogs/numbertext.h"
-#include "link/frame.h"
+#include "link/devicerules.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
 
@@ -23,8 +20,6 @@ QPointer<SetDateW> SetDateW::instance_;
 
 namespace {
 
-const char* const kTitleEnd = " <<";
-
 QLineEdit* field(const char* name, const char* accessibleName, int maxLength, QWidget* parent) {
     auto* f = new QLineEdit(parent);
     f->setObjectName(QString::fromLatin1(name));
@@ -33,11 +28,6 @@ QLineEdit* field(const char* name, const char* accessibleName, int maxLength, QW
     f->setMaximumWidth(
         f->fontMetrics().horizontalAdvance(QString(maxLength + 2, QLatin1Char('0'))) + 12);
     return f;
-}
-
-// The text as two characters: a single character gets a leading zero.
-void padToTwo(QLineEdit* f) {
-    if (f->text().size() == 1) f->setText(QLatin1Char('0') + f->text());
 }
 
 } // namespace
@@ -131,39 +121,23 @@ void SetDateW::Form_Load() {
 }
 
 void SetDateW::Command1_Click() {
-    struct Check {
-        QLineEdit* field;
-        int digits;
-        int lowestAbove; // the number must be greater than this
-        bool lowestIncluded;
-        int highest;
-        const char* mark;
-    };
-    const std::array<Check, 5> checks = {{
-        {TDay, 2, 0, false, 31, "??"},
-        {TMonth, 2, 0, false, 12, "??"},
-        {TYear, 4, 1996, false, 2050, "????"},
-        {THour, 2, 0, true, 23, "??"},
-        {TMinute, 2, 0, true, 59, "??"},
-    }};
+    using krt::rules::DateFieldCount;
+    const std::array<QLineEdit*, DateFieldCount> fields = {TDay, TMonth, TYear, THour, TMinute};
+    krt::rules::DateTexts typed;
+    for (int f = 0; f < DateFieldCount; ++f)
+        typed[f] = fields[f]->text();
+    const krt::rules::DateVerdict v = krt::rules::date(typed, Format[1]->isChecked());
 
-    bool allGood = true;
-    for (const Check& c : checks) {
-        const std::optional<int> number = numbertext::read(c.field->text(), c.digits);
-        if (!number) return; // empty, letters or an earlier mark: the operator corrects it
-        const bool aboveLowest =
-            c.lowestIncluded ? *number >= c.lowestAbove : *number > c.lowestAbove;
-        if (!aboveLowest || *number > c.highest) {
-            allGood = false;
-            c.field->setText(QString::fromLatin1(c.mark));
-            c.field->setFocus();
+    for (int f = 0; f < DateFieldCount; ++f) {
+        if (fields[f]->text() != v.texts[f]) fields[f]->setText(v.texts[f]);
+        if (v.marked[f]) {
+            fields[f]->setFocus();
             // Typing replaces the mark.
-            c.field->selectAll();
+            fields[f]->selectAll();
         }
     }
-    for (QLineEdit* f : {TDay, TMonth, THour, TMinute})
-        padToTwo(f);
-    if (!allGood) {
+    if (v.unreadable) return; // empty, letters or an earlier mark: the operator corrects it
+    if (!v.send) {
         platform::beep();
         return;
     }
@@ -173,21 +147,9 @@ void SetDateW::Command1_Click() {
         close(); // nothing left to send to
         return;
     }
-
-    const QString year = TYear->text().right(2);
-    const bool us = Format[1]->isChecked();
-    const QString first = us ? TMonth->text() : TDay->text();
-    const QString second = us ? TDay->text() : TMonth->text();
-    const QByteArray payload = QByteArray(us ? krt::code::UsDate : krt::code::StdDate) +
-                               krt::toWire(first + second + year + THour->text() + TMinute->text());
-    w->append(QLatin1String(us ? krt::title::UsDate : krt::title::StdDate) + first +
-                  QLatin1Char(' ') + second + QLatin1Char(' ') + year + QLatin1String(kTitleEnd) +
-                  QStringLiteral("\r\n"),
-              colour::Black);
     // A failed write is reported by the data window; the dialog stays open
     // so the operator can try again or cancel.
-    if (!w->send(krt::buildFrame(payload))) return;
-    w->append(krt::frameImage(payload) + QLatin1Char('\n'), colour::Red);
+    if (!w->sendTitledFrame(v.send->title, v.send->payload, QStringLiteral("\n"))) return;
     close();
 }
 

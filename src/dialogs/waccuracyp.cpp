@@ -1,9 +1,7 @@
 #include "dialogs/waccuracyp.h"
 
-#include "datawindow/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
-#include "link/frame.h"
+#include "link/devicerules.h"
 #include "platform/controls.h"
 
 #include <QButtonGroup>
@@ -17,20 +15,14 @@ QPointer<WaccuracyP> WaccuracyP::instance_;
 
 namespace {
 
-struct Choice {
-    const char* caption;
-    krt::Cmd command;
-    const char* shown; // in the data window's TaccuracyP
+// By Option1 index, as krt::rules::printerAccuracy takes them.
+const std::array<const char*, krt::rules::PrinterAccuracyChoices> kCaptions = {
+    "Seconds",
+    "1/10 Seconds",
+    "1/100 Seconds",
+    "1/1'000 Seconds",
+    "1/10'000 Seconds",
 };
-
-// By Option1 index.
-const std::array<Choice, 5> kChoices = {{
-    {"Seconds", krt::Cmd::Printer0, "Seconds"},
-    {"1/10 Seconds", krt::Cmd::Printer1, "1/10 sec."},
-    {"1/100 Seconds", krt::Cmd::Printer2, "1/100 sec."},
-    {"1/1'000 Seconds", krt::Cmd::Printer3, "1/1'000 sec."},
-    {"1/10'000 Seconds", krt::Cmd::Printer4, "1/10'000 sec."},
-}};
 
 } // namespace
 
@@ -47,7 +39,7 @@ WaccuracyP::WaccuracyP()
 
     auto* options = new QButtonGroup(this);
     for (int i = 0; i < 5; ++i) {
-        Option1[i] = new QRadioButton(QString::fromLatin1(kChoices[i].caption), this);
+        Option1[i] = new QRadioButton(QString::fromLatin1(kCaptions[i]), this);
         Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
         Option1[i]->setAccessibleName(Option1[i]->text());
         options->addButton(Option1[i], i);
@@ -79,13 +71,13 @@ void WaccuracyP::Form_Load() {
 
 void WaccuracyP::Command1_Click() {
     RDData* w = RDData::existing();
-    for (int i = 0; w && i < 5; ++i) {
+    for (int i = 0; w && i < krt::rules::PrinterAccuracyChoices; ++i) {
         if (!Option1[i]->isChecked()) continue;
-        const krt::Command& c = krt::command(kChoices[i].command);
-        w->TaccuracyP->setText(QString::fromLatin1(kChoices[i].shown));
+        const krt::rules::Outgoing out = krt::rules::printerAccuracy(i);
+        w->showPrinterAccuracy(out.label);
         // A failed write is reported by the data window; the dialog closes
         // all the same, as after any SET.
-        w->sendTitledFrame(QString::fromLatin1(c.title), c.payload, QStringLiteral("\n"));
+        w->sendTitledFrame(out.title, out.payload, QStringLiteral("\n"));
     }
     close();
 }

@@ -1,9 +1,7 @@
 #include "dialogs/waccuracyr.h"
 
-#include "datawindow/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
-#include "link/frame.h"
+#include "link/devicerules.h"
 #include "platform/controls.h"
 
 #include <QButtonGroup>
@@ -17,17 +15,11 @@ QPointer<WaccuracyR> WaccuracyR::instance_;
 
 namespace {
 
-struct Choice {
-    const char* caption;
-    krt::Cmd command;  // OFF is "Pl", a lower-case l
-    const char* shown; // in the data window's TaccuracyR
+// By Option1 index, as krt::rules::runTimeAccuracy takes them.
+const std::array<const char*, krt::rules::RunTimeAccuracyChoices> kCaptions = {
+    "OFF",
+    "1/10 Seconds",
 };
-
-// By Option1 index.
-const std::array<Choice, 2> kChoices = {{
-    {"OFF", krt::Cmd::RunTimeOff, "OFF"},
-    {"1/10 Seconds", krt::Cmd::RunTimeTenths, "1/10 Sec."},
-}};
 
 } // namespace
 
@@ -44,7 +36,7 @@ WaccuracyR::WaccuracyR()
 
     auto* options = new QButtonGroup(this);
     for (int i = 0; i < 2; ++i) {
-        Option1[i] = new QRadioButton(QString::fromLatin1(kChoices[i].caption), this);
+        Option1[i] = new QRadioButton(QString::fromLatin1(kCaptions[i]), this);
         Option1[i]->setObjectName(QStringLiteral("Option1_%1").arg(i));
         Option1[i]->setAccessibleName(Option1[i]->text());
         options->addButton(Option1[i], i);
@@ -70,13 +62,13 @@ void WaccuracyR::Form_Load() {
 
 void WaccuracyR::Command1_Click() {
     RDData* w = RDData::existing();
-    for (int i = 0; w && i < 2; ++i) {
+    for (int i = 0; w && i < krt::rules::RunTimeAccuracyChoices; ++i) {
         if (!Option1[i]->isChecked()) continue;
-        const krt::Command& c = krt::command(kChoices[i].command);
-        w->TaccuracyR->setText(QString::fromLatin1(kChoices[i].shown));
+        const krt::rules::Outgoing out = krt::rules::runTimeAccuracy(i);
+        w->showRunTimeAccuracy(out.label);
         // A failed write is reported by the data window; the dialog closes
         // all the same, as after any SET.
-        w->sendTitledFrame(QString::fromLatin1(c.title), c.payload, QStringLiteral("\n"));
+        w->sendTitledFrame(out.title, out.payload, QStringLiteral("\n"));
     }
     close();
 }

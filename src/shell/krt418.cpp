@@ -126,10 +126,10 @@ void KRT418::Timer1_Timer() {
 }
 
 void KRT418::Command1_Click() {
-    RDData* data = RDData::instance();
-    data->show();
-    data->raise();
-    data->activateWindow();
+    RDData* dataWindow = RDData::instance();
+    dataWindow->show();
+    dataWindow->raise();
+    dataWindow->activateWindow();
 }
 
 void KRT418::Command2_Click() {

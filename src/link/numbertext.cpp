@@ -1,4 +1,4 @@
-#include "dialogs/numbertext.h"
+#include "link/numbertext.h"
 
 namespace numbertext {
 
