@@ -1,5 +1,7 @@
 #include "linedevice.h"
 
+#include "link/portbinding.h"
+
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
@@ -32,7 +34,7 @@ LineDevice::~LineDevice() {
 }
 
 void LineDevice::attachAs(int port) const {
-    qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), path_.toLocal8Bit());
+    qputenv(krt::environmentName(port).constData(), path_.toLocal8Bit());
 }
 
 bool LineDevice::write(const QByteArray& bytes, const std::atomic<bool>* abandon) {

@@ -4,6 +4,7 @@
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
 #include "link/frame.h"
+#include "link/linesettings.h"
 #include "link/serialportcomponent.h"
 
 #include <QPushButton>
@@ -18,8 +19,8 @@ void takeInReceived(RDData* w) {
 }
 } // namespace
 
-bool RDData::portStepFailed(int error) {
-    if (error == 0 || error == portError::DeviceNotOpen)
+bool RDData::portStepFailed(PortError error) {
+    if (error == PortError::None || error == PortError::DeviceNotOpen)
         return false;
     appendPortError(error);
     return true;
@@ -36,8 +37,8 @@ void RDData::Option1_Click(int index) {
     takeInReceived(this);
     if (portStepFailed(MSComm1->setCommPort(index + 1)))
         return;
-    MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
-    MSComm1->setInputLen(31);
+    MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
+    MSComm1->setInputLen(krt::line::InputLengthBytes);
     if (portStepFailed(MSComm1->setPortOpen(true)))
         return;
     setTimer1Enabled(true);
@@ -71,14 +72,14 @@ void RDData::Command2_Click() {
     if (portStepFailed(MSComm1->setCommPort(rememberedPort)))
         return;
     if (Command2->text() == QLatin1String("9600 bds")) {
-        MSComm1->setSettings(QStringLiteral("19200,N,8,1"));
+        MSComm1->setSettings(QLatin1String(krt::line::Settings19200));
         Command2->setText(QStringLiteral("19200 bds"));
     } else {
-        MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
+        MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
         Command2->setText(QStringLiteral("9600 bds"));
     }
     Command2->setAccessibleName(Command2->text());
-    MSComm1->setInputLen(31);
+    MSComm1->setInputLen(krt::line::InputLengthBytes);
     if (portStepFailed(MSComm1->setPortOpen(true)))
         return;
     setTimer1Enabled(true);

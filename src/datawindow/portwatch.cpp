@@ -47,7 +47,7 @@ void RDData::checkLostDevice() {
     // that came back, or a new one behind the same name, is worth opening.
     if (node == lostNode_ && !lostNodeGone_) return;
     // A device that is not ready yet fails quietly; the watch goes on.
-    if (MSComm1->setPortOpen(true) != 0) return;
+    if (MSComm1->setPortOpen(true) != PortError::None) return;
     stopWatchingLostDevice();
     const int inForce = Text1->selColor();
     append(QStringLiteral(">> PORT REOPENED: ") + krt::shownName(node) + QStringLiteral(" <<\r\n"),

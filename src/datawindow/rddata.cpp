@@ -5,6 +5,7 @@
 #include "link/receive.h"
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
+#include "link/linesettings.h"
 #include "link/serialportcomponent.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
@@ -352,16 +353,16 @@ void RDData::Form_Load() {
     Myhelp->setText(QString::fromLatin1(kHelpStart));
 
     // Steps from the open on are each checked; the first failure decides.
-    const auto errorText = [this](int number) -> QString {
-        return QStringLiteral("Error # ") + QLatin1Char(' ') + QString::number(number) +
+    const auto errorText = [this](PortError error) -> QString {
+        return QStringLiteral("Error # ") + QLatin1Char(' ') + QString::number(printedNumber(error)) +
                QStringLiteral("\r\n") + MSComm1->errorDescription() + QStringLiteral("\r\n");
     };
-    const auto handle = [&](int number) {
-        if (number == 0 || number == portError::DeviceNotOpen)
+    const auto handle = [&](PortError number) {
+        if (number == PortError::None || number == PortError::DeviceNotOpen)
             return true;
-        if (number == portError::PortNotOpen)
+        if (number == PortError::PortNotOpen)
             return false;
-        if (number == portError::AlreadyOpen) {
+        if (number == PortError::AlreadyOpen) {
             platform::beep();
             Text1->setText(Text1->text() + errorText(number));
             return false;
@@ -374,12 +375,12 @@ void RDData::Form_Load() {
 
     if (!handle(MSComm1->setCommPort(1)))
         return;
-    MSComm1->setSettings(QStringLiteral("9600,N,8,1"));
-    MSComm1->setInputLen(31);
-    const int opened = MSComm1->setPortOpen(true);
+    MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
+    MSComm1->setInputLen(krt::line::InputLengthBytes);
+    const PortError opened = MSComm1->setPortOpen(true);
     const bool goOn = handle(opened);
     // After the error text, a line on how to reach the device.
-    if (opened != 0 && opened != portError::DeviceNotOpen && opened != portError::PortNotOpen)
+    if (opened != PortError::None && opened != PortError::DeviceNotOpen && opened != PortError::PortNotOpen)
         appendPortHint();
     if (!goOn)
         return;
@@ -413,14 +414,14 @@ void RDData::appendActionLine(const QString& text) {
     Text1->setSelColor(previous);
 }
 
-void RDData::appendPortError(int number) {
-    appendInCurrentColour(QStringLiteral(">> PORT ERROR: ") + QString::number(number) +
+void RDData::appendPortError(PortError error) {
+    appendInCurrentColour(QStringLiteral(">> PORT ERROR: ") + QString::number(printedNumber(error)) +
                           QStringLiteral(" <<\r\n"));
 }
 
 bool RDData::send(const QByteArray& bytes) {
-    const int error = MSComm1->output(bytes);
-    if (error == 0)
+    const PortError error = MSComm1->output(bytes);
+    if (error == PortError::None)
         return true;
     appendPortError(error);
     return false;
@@ -474,7 +475,7 @@ void RDData::releaseDataField() {
     Text1->setFocus();
 }
 
-void RDData::onPortLost(int number, const QString&) {
+void RDData::onPortLost(PortError number, const QString&) {
     // The device went away: stop reading and say so once. A later
     // "Com1"/"Com2" opens it again when it is back. Text it sent before
     // going is still waiting: the receive loop takes it in first.
@@ -485,7 +486,7 @@ void RDData::onPortLost(int number, const QString&) {
     }
     setTimer1Enabled(false);
     appendPortError(number);
-    if (number == portError::DeviceLost)
+    if (number == PortError::DeviceLost)
         watchForLostDevice();
 }
 

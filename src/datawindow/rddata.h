@@ -20,6 +20,7 @@ class QRadioButton;
 class QTimer;
 class RichTextField;
 class SerialPortComponent;
+enum class PortError;
 
 class RDData : public QWidget {
     Q_OBJECT
@@ -175,8 +176,8 @@ private:
     void watchOperatorInput();
     // Whether the change reaction may give the data field the focus now.
     bool fieldMayTakeFocus() const;
-    void onPortLost(int number, const QString& description);
-    void appendPortError(int number);
+    void onPortLost(PortError error, const QString& description);
+    void appendPortError(PortError error);
     void installPortMenus();
     void askForPortDevice(int index);
     // Binds the port to `device` (empty: the default), saved for the next
@@ -190,7 +191,7 @@ private:
     void checkLostDevice();
     // A step of a port re-open: 8012 is ignored, any other error is reported
     // as a ">> PORT ERROR: " line and ends the re-open (true).
-    bool portStepFailed(int error);
+    bool portStepFailed(PortError error);
     // Port closed, receive loop stopped, dialogs gone, instance forgotten.
     void unload();
 
@@ -203,7 +204,7 @@ private:
     // The last receive pass took a bulk of text: a flood is on.
     bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.
-    int pendingLoss_ = 0;
+    PortError pendingLoss_{}; // PortError::None
     QTimer* portWatch_ = nullptr;
     QString lostNode_;
     bool lostNodeGone_ = false;

@@ -78,7 +78,8 @@ void RDData::Timer1_Timer() {
     if (MSComm1->bytesWaiting() <= 0) {
         Timer1->stop();
         Text1->followNow();
-        if (pendingLoss_ != 0) onPortLost(std::exchange(pendingLoss_, 0), QString());
+        if (pendingLoss_ != PortError::None)
+            onPortLost(std::exchange(pendingLoss_, PortError::None), QString());
     } else if (timer1Enabled_) {
         Timer1->start(0); // the pass ended early: more is waiting
     }

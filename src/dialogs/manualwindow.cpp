@@ -3,6 +3,7 @@
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
+#include "link/linesettings.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
 
@@ -245,7 +246,7 @@ void ManualWindow::sendMessage(bool toPrinter) {
         return;
     }
     dataWindow->append(krt::frameImage(link) + kLf, colour::Red);
-    platform::sleep(100);
+    platform::sleep(krt::line::MessagePauseMs);
 
     QPointer<ManualWindow> self(this);
     QApplication::processEvents();
@@ -261,13 +262,14 @@ void ManualWindow::sendMessage(bool toPrinter) {
     }
 
     dataWindow->append(krt::fromWire(message) + kCrLf, colour::Green);
-    platform::sleep(100);
+    platform::sleep(krt::line::MessagePauseMs);
     QByteArray bytes = message;
     if (toPrinter) bytes += '\r';
     bytes += krt::buildFrame(linkOff);
     if (dataWindow->send(bytes)) {
         dataWindow->append(krt::frameImage(linkOff) + kLf, colour::Red);
-        platform::sleep(toPrinter ? 10 : 100);
+        platform::sleep(toPrinter ? krt::line::PrinterEndPauseMs
+                                  : krt::line::RunningTimeEndPauseMs);
     }
     commandtosend->clear();
     closingSequence();

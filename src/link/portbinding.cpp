@@ -1,4 +1,5 @@
 #include "link/portbinding.h"
+#include "link/linesettings.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -97,7 +98,7 @@ Binding chooseBinding(int port, const QString& option, const QByteArray& environ
 }
 
 QByteArray environmentName(int port) {
-    return "KRT418_COM" + QByteArray::number(port);
+    return QByteArray(krt::line::PortEnvironmentPrefix) + QByteArray::number(port);
 }
 
 Binding currentBinding(int port) {

@@ -72,17 +72,17 @@ QString systemErrorText(int error) {
 
 } // namespace
 
-int SerialPortComponent::fail(int number, const QString& description) {
-    errorNumber_ = number;
+PortError SerialPortComponent::fail(PortError error, const QString& description) {
+    errorNumber_ = error;
     errorDescription_ = description;
-    return number;
+    return error;
 }
 
-int SerialPortComponent::setCommPort(int port) {
+PortError SerialPortComponent::setCommPort(int port) {
     if (port < 1 || port > 16)
-        return fail(portError::InvalidPort, QStringLiteral("Invalid port number %1.").arg(port));
+        return fail(PortError::InvalidPort, QStringLiteral("Invalid port number %1.").arg(port));
     commPort_ = port;
-    return 0;
+    return PortError::None;
 }
 
 bool SerialPortComponent::portOpen() const {
@@ -130,11 +130,11 @@ bool SerialPortComponent::applySettings() {
     return true;
 }
 
-int SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const QString& why) {
+PortError SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const QString& why) {
     const QString shown = krt::shownName(device_);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
-        return fail(portError::InvalidPort,
+        return fail(PortError::InvalidPort,
                     QStringLiteral("Invalid port number: no serial device %1.").arg(shown));
     case QSerialPort::PermissionError: {
 #ifdef Q_OS_UNIX
@@ -144,15 +144,15 @@ int SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const 
         if (::access(device_.constData(), R_OK | W_OK) != 0) {
             const int e = errno;
             if (e == EACCES)
-                return fail(portError::PermissionDenied,
+                return fail(PortError::PermissionDenied,
                             QStringLiteral("Permission denied on %1: this user may not use the "
                                            "serial port. Add the user to the 'dialout' group "
                                            "(then log in again), or ask the administrator.")
                                 .arg(shown));
             if (e == ENOENT || e == ENOTDIR)
-                return fail(portError::InvalidPort,
+                return fail(PortError::InvalidPort,
                             QStringLiteral("Invalid port number: no serial device %1.").arg(shown));
-            return fail(portError::OtherFailure,
+            return fail(PortError::OtherFailure,
                         QStringLiteral("%1 cannot be opened (%2).").arg(shown, systemErrorText(e)));
         }
         // The lock file is named after the port ("LCK.." and the name with
@@ -161,20 +161,20 @@ int SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const 
             QStringLiteral("LCK..") +
             QString(port_.portName()).replace(QLatin1Char('/'), QLatin1Char('_'));
         if (QFile::encodeName(lockName).size() > NAME_MAX)
-            return fail(portError::OtherFailure,
+            return fail(PortError::OtherFailure,
                         QStringLiteral("%1 cannot be locked: the name of its lock file is too "
                                        "long (%2).")
                             .arg(shown, systemErrorText(ENAMETOOLONG)));
 #endif
         return fail(
-            portError::AlreadyOpen,
+            PortError::AlreadyOpen,
             QStringLiteral("Port already open: %1 is in use by another program.").arg(shown));
     }
     case QSerialPort::OpenError:
-        return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
+        return fail(PortError::AlreadyOpen, QStringLiteral("Port already open."));
     default:
         return fail(
-            portError::InvalidPort,
+            PortError::InvalidPort,
             QStringLiteral("Invalid port number: %1 cannot be opened (%2).").arg(shown, why));
     }
 }
@@ -188,25 +188,25 @@ void SerialPortComponent::keepUnread() {
     unread_ += port_.readAll();
 }
 
-int SerialPortComponent::setPortOpen(bool open) {
+PortError SerialPortComponent::setPortOpen(bool open) {
     if (!open) {
         if (!port_.isOpen())
-            return fail(portError::DeviceNotOpen, QStringLiteral("Device not open."));
+            return fail(PortError::DeviceNotOpen, QStringLiteral("Device not open."));
         // What was written must leave before the line closes (a speed
         // switch closes right after its command).
         port_.flush();
         if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(200);
         keepUnread();
         port_.close();
-        return 0;
+        return PortError::None;
     }
-    if (port_.isOpen()) return fail(portError::AlreadyOpen, QStringLiteral("Port already open."));
+    if (port_.isOpen()) return fail(PortError::AlreadyOpen, QStringLiteral("Port already open."));
     const QByteArray device = deviceForPort(commPort_);
     if (device.isEmpty())
-        return fail(portError::InvalidPort,
+        return fail(PortError::InvalidPort,
                     QStringLiteral("Invalid port number: there is no COM%1.").arg(commPort_));
     if (!applySettings())
-        return fail(portError::InvalidSettings,
+        return fail(PortError::InvalidSettings,
                     QStringLiteral("Invalid property value: settings \"%1\".").arg(settings_));
     device_ = device;
     const std::optional<QString> name = textName(device);
@@ -231,22 +231,22 @@ int SerialPortComponent::setPortOpen(bool open) {
     }
     // A few drivers forget the settings made before the open; set them again.
     applySettings();
-    return 0;
+    return PortError::None;
 }
 
-int SerialPortComponent::output(const QByteArray& bytes) {
+PortError SerialPortComponent::output(const QByteArray& bytes) {
     if (!port_.isOpen())
-        return fail(portError::PortNotOpen,
+        return fail(PortError::PortNotOpen,
                     QStringLiteral("Operation valid only when the port is open."));
-    if (bytes.isEmpty()) return 0;
+    if (bytes.isEmpty()) return PortError::None;
     const qint64 written = port_.write(bytes);
     if (written != bytes.size())
-        return fail(portError::OtherFailure,
+        return fail(PortError::OtherFailure,
                     QStringLiteral("Write failed: %1").arg(port_.errorString()));
     // On the line now, not at the next turn of the event loop: the message
     // sequences pause between their writes and mean the device to wait.
     port_.flush();
-    return 0;
+    return PortError::None;
 }
 
 QByteArray SerialPortComponent::input() {
@@ -269,16 +269,16 @@ qint64 SerialPortComponent::bytesWaiting() const {
     return (unread_.size() - unreadFrom_) + (port_.isOpen() ? port_.bytesAvailable() : 0);
 }
 
-int SerialPortComponent::setRTSEnable(bool enable) {
+PortError SerialPortComponent::setRTSEnable(bool enable) {
     if (!port_.isOpen())
-        return fail(portError::PortNotOpen,
+        return fail(PortError::PortNotOpen,
                     QStringLiteral("Operation valid only when the port is open."));
     if (!port_.setRequestToSend(enable)) {
         const QString why = port_.errorString();
         port_.clearError();
-        return fail(portError::OtherFailure, QStringLiteral("RTS cannot be set: %1").arg(why));
+        return fail(PortError::OtherFailure, QStringLiteral("RTS cannot be set: %1").arg(why));
     }
-    return 0;
+    return PortError::None;
 }
 
 void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
@@ -304,7 +304,7 @@ void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
             unread_ += port_.read(port_.bytesAvailable());
             port_.close();
             losing_ = false;
-            fail(portError::DeviceLost, QStringLiteral("The serial device %1 went away (%2).")
+            fail(PortError::DeviceLost, QStringLiteral("The serial device %1 went away (%2).")
                                             .arg(krt::shownName(device_), why));
             emit portLost(errorNumber_, errorDescription_);
         },

@@ -1,5 +1,7 @@
 #include "fakedevice.h"
 
+#include "link/portbinding.h"
+
 #include <QCoreApplication>
 #include <QStandardPaths>
 #include <QElapsedTimer>
@@ -42,11 +44,11 @@ bool FakeDevice::reopen() {
 }
 
 void FakeDevice::attachAs(int port) const {
-    qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), path_.toLocal8Bit());
+    qputenv(krt::environmentName(port).constData(), path_.toLocal8Bit());
 }
 
 void pointPortAtNothing(int port) {
-    qputenv(QStringLiteral("KRT418_COM%1").arg(port).toLatin1(), "/dev/krt418-no-such-port");
+    qputenv(krt::environmentName(port).constData(), "/dev/krt418-no-such-port");
 }
 
 bool FakeDevice::write(const QByteArray& bytes) {
