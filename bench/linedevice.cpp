@@ -1,31 +1,23 @@
 #include "linedevice.h"
 
 #include "link/portbinding.h"
+#include "pty/rawpty.h"
 
 #include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <fcntl.h>
 #include <poll.h>
-#include <pty.h>
 #include <termios.h>
 #include <time.h>
 #include <unistd.h>
 
 LineDevice::LineDevice() {
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-        master_ = slave_ = -1;
-        return;
-    }
-    termios raw{};
-    for (int fd : {master_, slave_}) {
-        ::tcgetattr(fd, &raw);
-        ::cfmakeraw(&raw);
-        ::tcsetattr(fd, TCSANOW, &raw);
-    }
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    path_ = QString::fromLocal8Bit(name);
+    const krt::pty::Pair pty = krt::pty::openRaw();
+    master_ = pty.master;
+    slave_ = pty.slave;
+    if (master_ < 0) return;
+    path_ = QString::fromLocal8Bit(pty.path.c_str());
 }
 
 LineDevice::~LineDevice() {

@@ -1,5 +1,7 @@
 #include "server.h"
 
+#include "pty/rawpty.h"
+
 #include <QDateTime>
 #include <QRandomGenerator>
 #include <QSocketNotifier>
@@ -10,7 +12,6 @@
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -21,20 +22,6 @@ constexpr char Ack = 0x06;
 constexpr char Nak = 0x15;
 // Answer lines shown one by one on the console; longer answers are summed up.
 constexpr int LoggedLines = 12;
-
-void makeRaw(int fd, speed_t speed) {
-    termios t{};
-    if (::tcgetattr(fd, &t) != 0) return;
-    ::cfmakeraw(&t);
-    t.c_cflag |= CLOCAL | CREAD;
-    t.c_cflag &= ~(CRTSCTS | CSTOPB | PARENB);
-    t.c_iflag &= ~(IXON | IXOFF | IXANY);
-    t.c_cc[VMIN] = 1;
-    t.c_cc[VTIME] = 0;
-    ::cfsetispeed(&t, speed);
-    ::cfsetospeed(&t, speed);
-    ::tcsetattr(fd, TCSANOW, &t);
-}
 
 // The frame as the program's data field shows it: <02>, payload, <checksum>, <03>.
 QString frameImage(const QByteArray& payload) {
@@ -74,24 +61,20 @@ Server::~Server() {
 }
 
 bool Server::openPty(QString* error) {
-    int master = -1;
-    int slave = -1;
-    char name[256] = {};
-    if (::openpty(&master, &slave, name, nullptr, nullptr) != 0) {
+    // Raw on both ends before the program opens it: no echo, no line editing,
+    // no XON/XOFF eaten by the terminal driver.
+    const krt::pty::Pair pty = krt::pty::openRaw(B9600);
+    if (pty.master < 0) {
         if (error)
             *error = QStringLiteral("cannot open a pseudo-terminal: %1")
                          .arg(QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
-    // Raw on both ends before the program opens it: no echo, no line editing,
-    // no XON/XOFF eaten by the terminal driver.
-    makeRaw(slave, B9600);
-    makeRaw(master, B9600);
-    ::fcntl(slave, F_SETFD, FD_CLOEXEC);
-    slaveFd_ = slave;
+    ::fcntl(pty.slave, F_SETFD, FD_CLOEXEC);
+    slaveFd_ = pty.slave;
     isPty_ = true;
-    path_ = QString::fromLocal8Bit(name);
-    return adopt(master, error);
+    path_ = QString::fromLocal8Bit(pty.path.c_str());
+    return adopt(pty.master, error);
 }
 
 bool Server::openPort(const QString& path, QString* error) {
@@ -104,7 +87,7 @@ bool Server::openPort(const QString& path, QString* error) {
         if (fd >= 0) ::close(fd);
         return false;
     }
-    makeRaw(fd, B9600);
+    krt::pty::makeRaw(fd, B9600);
     ::tcflush(fd, TCIOFLUSH);
     isPty_ = false;
     path_ = path;

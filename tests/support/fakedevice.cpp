@@ -1,6 +1,7 @@
 #include "fakedevice.h"
 
 #include "link/portbinding.h"
+#include "pty/rawpty.h"
 
 #include <QCoreApplication>
 #include <QStandardPaths>
@@ -11,7 +12,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <pty.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -26,20 +26,11 @@ FakeDevice::~FakeDevice() { vanish(); }
 
 bool FakeDevice::reopen() {
     vanish();
-    char name[256] = {};
-    if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) {
-        master_ = slave_ = -1;
-        return false;
-    }
-    termios raw{};
-    ::tcgetattr(slave_, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(slave_, TCSANOW, &raw);
-    ::tcgetattr(master_, &raw);
-    ::cfmakeraw(&raw);
-    ::tcsetattr(master_, TCSANOW, &raw);
-    ::fcntl(master_, F_SETFL, ::fcntl(master_, F_GETFL) | O_NONBLOCK);
-    path_ = QString::fromLocal8Bit(name);
+    const krt::pty::Pair pty = krt::pty::openRaw();
+    master_ = pty.master;
+    slave_ = pty.slave;
+    if (master_ < 0) return false;
+    path_ = QString::fromLocal8Bit(pty.path.c_str());
     return true;
 }
 
