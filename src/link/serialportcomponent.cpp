@@ -1,5 +1,6 @@
 #include "link/serialportcomponent.h"
 
+#include "link/linklog.h"
 #include "link/portbinding.h"
 #include "link/shownname.h"
 
@@ -75,6 +76,7 @@ QString systemErrorText(int error) {
 PortError SerialPortComponent::fail(PortError error, const QString& description) {
     errorNumber_ = error;
     errorDescription_ = description;
+    qCDebug(lcLink) << "COM" << commPort_ << "error" << printedNumber(error) << description;
     return error;
 }
 
@@ -131,6 +133,7 @@ bool SerialPortComponent::applySettings() {
 }
 
 PortError SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const QString& why) {
+    qCDebug(lcLink) << "open of" << device_ << "failed:" << error << why;
     const QString shown = krt::shownName(device_);
     switch (error) {
     case QSerialPort::DeviceNotFoundError:
@@ -222,6 +225,7 @@ PortError SerialPortComponent::setPortOpen(bool open) {
 #endif
     }
     port_.setPortName(*name);
+    qCDebug(lcLink) << "COM" << commPort_ << "opens" << device_ << "at" << settings_;
     if (!port_.open(QIODevice::ReadWrite)) {
         // The reason's text goes with the error: read both before clearing.
         const auto error = port_.error();
@@ -231,6 +235,7 @@ PortError SerialPortComponent::setPortOpen(bool open) {
     }
     // A few drivers forget the settings made before the open; set them again.
     applySettings();
+    qCDebug(lcLink) << "COM" << commPort_ << "open";
     return PortError::None;
 }
 
@@ -291,6 +296,7 @@ void SerialPortComponent::onErrorOccurred(QSerialPort::SerialPortError error) {
     if (!gone || !port_.isOpen() || losing_) return;
     losing_ = true;
     const QString why = port_.errorString();
+    qCDebug(lcLink) << "device" << device_ << "lost:" << error << why;
     QMetaObject::invokeMethod(
         this,
         [this, why] {
