@@ -1,6 +1,21 @@
 #pragma once
 // The data window: the operator's working window. It owns the serial port,
 // the data field, the command buttons and the display labels.
+//
+// Send path: a button of this window (rddata.cpp, portcontrol.cpp) or a
+// dialog (src/dialogs, which asks krt::rules in src/link/devicerules for the
+// title, payload and label) calls sendTitledFrame() or sendFixedCommand():
+// the black title goes into the field, krt::buildFrame (src/link/frame)
+// makes the frame, send() writes it in one Output of MSComm1 (the
+// SerialPortComponent in src/link), and on success the red frame image
+// follows; a failed write appends ">> PORT ERROR: n <<" instead.
+//
+// Receive path: MSComm1 signals bytesArrived; onBytesArrived() runs a pass
+// of Timer1_Timer() (receiveloop.cpp) that takes Input chunks of at most
+// krt::line::InputLengthBytes, turns each into field text with
+// transformChunk (src/link/receive), and inserts them in blue in one go into
+// Text1 (RichTextField); Text1_Change() then moves to the end and may give
+// the field the focus. The journal (journal.cpp) writes what the field gets.
 
 #include "link/devicerules.h"
 
