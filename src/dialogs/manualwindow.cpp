@@ -2,7 +2,6 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
 #include "link/linesettings.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
