@@ -4,8 +4,8 @@
 #include "procstats.h"
 
 #include "datawindow/rddata.h"
-#include "link/receive.h"
 #include "datawindow/richtextfield.h"
+#include "link/receive.h"
 #include "link/serialportcomponent.h"
 
 #include <QApplication>

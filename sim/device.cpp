@@ -171,8 +171,9 @@ Answer Device::command(const QByteArray& p) {
     };
     const auto lock = [&](LockTime& t, const char* name) {
         a.accepted = setLockTime(t, p);
-        a.what = a.accepted ? QStringLiteral("lock time %1: %2").arg(QLatin1String(name), lockWords(t))
-                            : QStringLiteral("bad lock time");
+        a.what = a.accepted
+                     ? QStringLiteral("lock time %1: %2").arg(QLatin1String(name), lockWords(t))
+                     : QStringLiteral("bad lock time");
     };
 
     if (p == "QD") {

@@ -100,8 +100,7 @@ private slots:
         RDData* w = openDataWindowOn(device);
         const QList<QWidget*> chain = tabChain(w);
         for (QAbstractButton* b : w->findChildren<QAbstractButton*>()) {
-            if (b->isEnabled())
-                QVERIFY2(chain.contains(b), qPrintable(b->objectName()));
+            if (b->isEnabled()) QVERIFY2(chain.contains(b), qPrintable(b->objectName()));
         }
         QVERIFY(chain.contains(w->Text1));
         // Groups in reading order: queries before commands before the port.

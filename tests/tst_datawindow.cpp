@@ -2,11 +2,11 @@
 // fake device on a pseudo-terminal.
 
 #include "datawindow/colours.h"
-#include "link/receive.h"
 #include "dialogs/locktime.h"
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "link/portbinding.h"
+#include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
 
@@ -48,8 +48,9 @@ private slots:
         QCOMPARE(w->Text1->text(), QString());
         QCOMPARE(w->Text1->selColor(), colour::Red);
         QCOMPARE(w->Command6->text(), QString("Send XOFF"));
-        QCOMPARE(w->Myhelp->text(),
-                 QString("Select a button an click right button to get a help about this function"));
+        QCOMPARE(
+            w->Myhelp->text(),
+            QString("Select a button an click right button to get a help about this function"));
         QCOMPARE(beeps.count, 0);
         QVERIFY(!w->Command3->isEnabled());
         QVERIFY(!w->Command2->isEnabled());
@@ -71,7 +72,8 @@ private slots:
         BeepCounter beeps;
         pointPortAtNothing(1);
         krt::setPortLister([] {
-            return QList<krt::DetectedPort>{{"/dev/ttyUSB9", {}, "Adapter", {}, {}}, {"/dev/ttyS1", {}, {}, {}, {}}};
+            return QList<krt::DetectedPort>{{"/dev/ttyUSB9", {}, "Adapter", {}, {}},
+                                            {"/dev/ttyS1", {}, {}, {}, {}}};
         });
         RDData* w = RDData::instance();
         krt::setPortLister({});
@@ -88,8 +90,9 @@ private slots:
         QVERIFY(colouredText(w->Text1).startsWith("[0]"));
         // Start-up goes on: every button usable, the ready help shown.
         QVERIFY(w->GetDate->isEnabled());
-        QCOMPARE(w->Myhelp->text(),
-                 QString("Select a button an click right button to get a help about this function"));
+        QCOMPARE(
+            w->Myhelp->text(),
+            QString("Select a button an click right button to get a help about this function"));
         // Ticks on the closed port read nothing and write nothing.
         QTest::qWait(20);
         QCOMPARE(w->Text1->text(), text);
@@ -111,12 +114,16 @@ private slots:
         QTest::addColumn<QByteArray>("chunk");
         QTest::addColumn<QByteArray>("text");
         QTest::newRow("ack alone") << QByteArray("\x06") << QByteArray("<ACK>\r\n");
-        QTest::newRow("ack inside") << QByteArray("ab\x06" "cd") << QByteArray("ab<ACK>\r\ncd");
-        QTest::newRow("ack and nak") << QByteArray("\x15x\x06y") << QByteArray("<NACK>\r\nx<ACK>\ry");
+        QTest::newRow("ack inside") << QByteArray("ab\x06"
+                                                  "cd")
+                                    << QByteArray("ab<ACK>\r\ncd");
+        QTest::newRow("ack and nak")
+            << QByteArray("\x15x\x06y") << QByteArray("<NACK>\r\nx<ACK>\ry");
         QTest::newRow("two acks") << QByteArray("\x06\x06") << QByteArray("<ACK>\r\n\x06");
         QTest::newRow("two crs") << QByteArray("a\rb\rc") << QByteArray("a\r\nb\rc");
         QTest::newRow("nak only") << QByteArray("\x15") << QByteArray("<NACK>\r\n");
-        QTest::newRow("stx etx kept") << QByteArray("\x02QD\x95\x03") << QByteArray("\x02QD\x95\x03");
+        QTest::newRow("stx etx kept")
+            << QByteArray("\x02QD\x95\x03") << QByteArray("\x02QD\x95\x03");
         QTest::newRow("empty") << QByteArray() << QByteArray("");
     }
     void chunkTransform() {
@@ -128,9 +135,11 @@ private slots:
     void deviceTextIsBlueAndColourIsRestored() {
         RDData* w = openOnDevice();
         w->GetDate->click();
-        QVERIFY(device->write("\x06" "07.02.97 14:30:00             \r"));
-        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("\r\n\r\n") ||
-                                             w->Text1->text().endsWith("   \r\n"); }));
+        QVERIFY(device->write("\x06"
+                              "07.02.97 14:30:00             \r"));
+        QVERIFY(waitUntil([&] {
+            return w->Text1->text().endsWith("\r\n\r\n") || w->Text1->text().endsWith("   \r\n");
+        }));
         QCOMPARE(colouredText(w->Text1),
                  QString("[0]>> GET DATE <<\n[255]<02>QD<95><03>\n"
                          "[16711680]<ACK>\n07.02.97 14:30:00             \n"));
@@ -141,7 +150,8 @@ private slots:
         const QByteArray lines = QByteArray(30, 'A') + '\r' + QByteArray(30, 'B') + '\r';
         QVERIFY(device->write(lines));
         QVERIFY(waitUntil([&] { return w->Text1->length() >= 62; }));
-        QCOMPARE(w->Text1->text(), QString(QByteArray(30, 'A') + "\r\n" + QByteArray(30, 'B') + "\r\n"));
+        QCOMPARE(w->Text1->text(),
+                 QString(QByteArray(30, 'A') + "\r\n" + QByteArray(30, 'B') + "\r\n"));
     }
 
     void everyByteValueArrivesAsItsCharacter() {
@@ -149,8 +159,7 @@ private slots:
         // All 256 values but those the receive loop turns into text or line ends.
         QByteArray all;
         for (int i = 0; i < 256; ++i)
-            if (i != 0x06 && i != 0x15 && i != '\r' && i != '\n')
-                all.append(char(i));
+            if (i != 0x06 && i != 0x15 && i != '\r' && i != '\n') all.append(char(i));
         QVERIFY(device->write(all));
         QVERIFY(waitUntil([&] { return w->Text1->length() >= all.size(); }));
         QCOMPARE(w->Text1->text(), QString::fromLatin1(all));

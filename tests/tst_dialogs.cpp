@@ -4,11 +4,11 @@
 
 #include "datawindow/colours.h"
 #include "dialogs/locktime.h"
-#include "link/numbertext.h"
 #include "dialogs/setdatew.h"
 #include "dialogs/waccuracyp.h"
 #include "dialogs/waccuracyr.h"
 #include "fakedevice.h"
+#include "link/numbertext.h"
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
 

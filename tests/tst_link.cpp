@@ -43,8 +43,8 @@ private slots:
         QTest::newRow("date") << QByteArray("PD0112991530") << 0x93 << "<02>PD0112991530<93><03>";
         QTest::newRow("empty") << QByteArray() << 0 << "<02><0><03>";
         QTest::newRow("one digit") << QByteArray("ZZV") << 0x0A << "<02>ZZV<A><03>";
-        QTest::newRow("sum 0x105") << QByteArray("\xFF\x06", 2) << 0x05
-                                   << QString::fromLatin1("<02>\xFF\x06<5><03>");
+        QTest::newRow("sum 0x105")
+            << QByteArray("\xFF\x06", 2) << 0x05 << QString::fromLatin1("<02>\xFF\x06<5><03>");
     }
     void checksumAndImage() {
         QFETCH(QByteArray, payload);
@@ -66,7 +66,8 @@ private slots:
         QTest::newRow("plain path") << QByteArray("/dev/ttyUSB0") << "/dev/ttyUSB0";
         QTest::newRow("line feed and tab") << QByteArray("/tmp/a\nb\tc") << "/tmp/a\\nb\\tc";
         QTest::newRow("other C0, DEL") << QByteArray("a\x01\x1b\x7f") << "a\\x01\\x1B\\x7F";
-        QTest::newRow("UTF-8 kept") << QByteArray("/tmp/M\xc3\xa9sures") << QStringLiteral("/tmp/M\u00e9sures");
+        QTest::newRow("UTF-8 kept")
+            << QByteArray("/tmp/M\xc3\xa9sures") << QStringLiteral("/tmp/M\u00e9sures");
         QTest::newRow("C1 spelled out") << QByteArray("a\xc2\x85") << "a\\x85";
         QTest::newRow("invalid UTF-8 bytes") << QByteArray("/dev/\xff\xc3(") << "/dev/\\xFF\\xC3(";
         QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << "\\xC0\\xAF";
@@ -83,7 +84,8 @@ private slots:
     void checksumByteIsNeverEscaped() {
         // Payloads whose checksum is one of the bytes that mean something on a line.
         for (int wanted : {0x02, 0x03, 0x11, 0x13, 0x80, 0xFF}) {
-            const QByteArray payload = QByteArray(1, 'A') + QByteArray(1, char((wanted - 'A') & 0xFF));
+            const QByteArray payload =
+                QByteArray(1, 'A') + QByteArray(1, char((wanted - 'A') & 0xFF));
             const QByteArray frame = krt::buildFrame(payload);
             QCOMPARE(frame.size(), 5);
             QCOMPARE(quint8(frame.at(3)), quint8(wanted));
@@ -131,24 +133,39 @@ private slots:
         QTest::addColumn<QString>("help");
         const QString none;
         QTest::newRow("GetDate") << "GetDate" << QByteArray("\x02QD\x95\x03")
-                                 << "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n" << none;
+                                 << "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n"
+                                 << none;
         QTest::newRow("MemFree") << "MemFree" << QByteArray("\x02QM\x9E\x03")
-                                 << "[0]>> MEMORY FREE <<\n[255]<02>QM<9E><03>\n" << none;
+                                 << "[0]>> MEMORY FREE <<\n[255]<02>QM<9E><03>\n"
+                                 << none;
         QTest::newRow("ViewP") << "ViewP" << QByteArray("\x02QP\xA1\x03")
                                << "[0]>> VIEW PARAMETERS <<\n[255]<02>QP<A1><03>\n"
                                << "Ask the KRT 418 about all actual Parameters";
-        QTest::newRow("SetDefaults") << "SetDefaults" << QByteArray("\x02" "CD\x87\x03")
+        QTest::newRow("SetDefaults") << "SetDefaults"
+                                     << QByteArray("\x02"
+                                                   "CD\x87\x03")
                                      << "[0]>> SET DEFAULTS <<\n[255]<02>CD<87><03>\n"
                                      << "Set the KRT418 to the factory default parameters";
-        QTest::newRow("NewSession") << "NewSession" << QByteArray("\x02" "CS\x96\x03")
-                                    << "[0]>> NEW SESSION <<\n[255]<02>CS<96><03>\n" << none;
-        QTest::newRow("UploadTimes") << "UploadTimes" << QByteArray("\x02" "CU\x98\x03")
-                                     << "[0]>> UPLOAD TIMES <<\n[255]<02>CU<98><03>\n" << none;
-        QTest::newRow("UploadPrint") << "UploadPrint" << QByteArray("\x02" "CA\x84\x03")
+        QTest::newRow("NewSession") << "NewSession"
+                                    << QByteArray("\x02"
+                                                  "CS\x96\x03")
+                                    << "[0]>> NEW SESSION <<\n[255]<02>CS<96><03>\n"
+                                    << none;
+        QTest::newRow("UploadTimes") << "UploadTimes"
+                                     << QByteArray("\x02"
+                                                   "CU\x98\x03")
+                                     << "[0]>> UPLOAD TIMES <<\n[255]<02>CU<98><03>\n"
+                                     << none;
+        QTest::newRow("UploadPrint") << "UploadPrint"
+                                     << QByteArray("\x02"
+                                                   "CA\x84\x03")
                                      << "[0]>> UPLOAD TIMES & PRINT <<\n[255]<02>CA<84><03>\n"
                                      << none;
-        QTest::newRow("ClearMemory") << "ClearMemory" << QByteArray("\x02" "CC\x86\x03")
-                                     << "[0]>> CLEAR MEMORY <<\n[255]<02>CC<86><03>\n" << none;
+        QTest::newRow("ClearMemory") << "ClearMemory"
+                                     << QByteArray("\x02"
+                                                   "CC\x86\x03")
+                                     << "[0]>> CLEAR MEMORY <<\n[255]<02>CC<86><03>\n"
+                                     << none;
     }
     void fixedCommandButtons() {
         QFETCH(QString, control);
@@ -164,8 +181,8 @@ private slots:
         b->click();
         QCOMPARE(device->readAtLeast(bytes.size()), bytes);
         QCOMPARE(colouredText(w->Text1), field);
-        QCOMPARE(w->Text1->text(), QString(field).remove(QRegularExpression("\\[\\d+\\]"))
-                                       .replace("\n", "\r\n"));
+        QCOMPARE(w->Text1->text(),
+                 QString(field).remove(QRegularExpression("\\[\\d+\\]")).replace("\n", "\r\n"));
         QCOMPARE(w->Myhelp->text(), help.isNull() ? helpBefore : help);
         QCOMPARE(w->Text1->selColor(), colour::Red);
     }
@@ -193,7 +210,8 @@ private slots:
         // The device answers the first command at once; the second click
         // still finds its title and image together.
         w->GetDate->click();
-        QVERIFY(device->write("\x06" "DATE\r"));
+        QVERIFY(device->write("\x06"
+                              "DATE\r"));
         w->MemFree->click();
         QCOMPARE(device->readAtLeast(10), QByteArray("\x02QD\x95\x03\x02QM\x9E\x03"));
         QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("DATE\r\n"); }));

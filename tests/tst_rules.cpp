@@ -24,16 +24,19 @@ private slots:
         const auto D = LockUnit::Tenths;
         QTest::newRow("one digit: padded on the wire, as typed in title and label")
             << LockGroup::Channel1 << "5" << S << ">> LOCK CHANNEL 1 5 SEC. <<"
-            << QByteArray("PK1S05") << "5 sec." << "05";
-        QTest::newRow("lowest") << LockGroup::Channel1 << "0" << S
-                                << ">> LOCK CHANNEL 1 0 SEC. <<" << QByteArray("PK1S00")
-                                << "0 sec." << "00";
-        QTest::newRow("highest, tenths") << LockGroup::Channel4 << "99" << D
-                                         << ">> LOCK CHANNEL 4 99/10 SEC. <<"
-                                         << QByteArray("PK4D99") << "99 1/10 sec." << "99";
-        QTest::newRow("others: a capital O") << LockGroup::Others << "07" << D
-                                             << ">> LOCK OTHERS CHANNELS 07/10 SEC. <<"
-                                             << QByteArray("PKOD07") << "07 1/10 sec." << "07";
+            << QByteArray("PK1S05") << "5 sec."
+            << "05";
+        QTest::newRow("lowest") << LockGroup::Channel1 << "0" << S << ">> LOCK CHANNEL 1 0 SEC. <<"
+                                << QByteArray("PK1S00") << "0 sec."
+                                << "00";
+        QTest::newRow("highest, tenths")
+            << LockGroup::Channel4 << "99" << D << ">> LOCK CHANNEL 4 99/10 SEC. <<"
+            << QByteArray("PK4D99") << "99 1/10 sec."
+            << "99";
+        QTest::newRow("others: a capital O")
+            << LockGroup::Others << "07" << D << ">> LOCK OTHERS CHANNELS 07/10 SEC. <<"
+            << QByteArray("PKOD07") << "07 1/10 sec."
+            << "07";
     }
     void lockTimeSends() {
         QFETCH(LockGroup, group);
@@ -81,9 +84,9 @@ private slots:
         QTest::newRow("standard: day first, fields padded, year's last two")
             << clock << false << padded << "....." << false << QByteArray("PD0304040905")
             << ">> SET STD DATE TO 03 04 04 <<";
-        QTest::newRow("US: month first") << clock << true << padded << "....." << false
-                                         << QByteArray("Pd0403040905")
-                                         << ">> SET US DATE TO 04 03 04 <<";
+        QTest::newRow("US: month first")
+            << clock << true << padded << "....." << false << QByteArray("Pd0403040905")
+            << ">> SET US DATE TO 04 03 04 <<";
         QTest::newRow("highest of each field")
             << QStringList{"31", "12", "2050", "23", "59"} << false
             << QStringList{"31", "12", "2050", "23", "59"} << "....." << false
@@ -141,13 +144,15 @@ private slots:
         QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<QString>("title");
         QTest::addColumn<QString>("label");
-        QTest::newRow("printer seconds") << true << 0 << QByteArray("PP0")
-                                         << ">> SET PRINTER : S <<" << "Seconds";
+        QTest::newRow("printer seconds")
+            << true << 0 << QByteArray("PP0") << ">> SET PRINTER : S <<"
+            << "Seconds";
         QTest::newRow("printer 1/10'000")
             << true << 4 << QByteArray("PP4") << ">> SET PRINTER : 1/10'000 S <<"
             << "1/10'000 sec.";
         QTest::newRow("running time off: a lower-case l")
-            << false << 0 << QByteArray("Pl") << ">> SET RUN SELECTION : OFF <<" << "OFF";
+            << false << 0 << QByteArray("Pl") << ">> SET RUN SELECTION : OFF <<"
+            << "OFF";
         QTest::newRow("running time tenths, a capital S in the label")
             << false << 1 << QByteArray("PL") << ">> SET RUN SELECTION : 1/10 S <<"
             << "1/10 Sec.";

@@ -3,7 +3,6 @@
 // hostile operator input. Each case is bounded well under a minute.
 
 #include "datawindow/colours.h"
-#include "link/receive.h"
 #include "dialogs/locktime.h"
 #include "dialogs/manualwindow.h"
 #include "dialogs/setdatew.h"
@@ -11,6 +10,7 @@
 #include "dialogs/waccuracyr.h"
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
 

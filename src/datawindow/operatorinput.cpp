@@ -30,8 +30,7 @@ bool OperatorInput::eventFilter(QObject* watched, QEvent* event) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason == Qt::ActiveWindowFocusReason || reason == Qt::PopupFocusReason)
             break; // the focus comes back to where it was
-        const bool keyboard = reason == Qt::TabFocusReason ||
-                              reason == Qt::BacktabFocusReason ||
+        const bool keyboard = reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason ||
                               reason == Qt::ShortcutFocusReason;
         chosen_ = keyboard ? static_cast<QWidget*>(watched) : nullptr;
         break;

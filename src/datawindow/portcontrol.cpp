@@ -20,8 +20,7 @@ void takeInReceived(RDData* w) {
 } // namespace
 
 bool RDData::portStepFailed(PortError error) {
-    if (error == PortError::None || error == PortError::DeviceNotOpen)
-        return false;
+    if (error == PortError::None || error == PortError::DeviceNotOpen) return false;
     appendPortError(error);
     return true;
 }
@@ -32,15 +31,12 @@ void RDData::Option1_Click(int index) {
     setTimer1Enabled(false);
     // From here on the first error other than 8012 ends the choice: the port
     // stays closed and the receive loop stopped.
-    if (portStepFailed(MSComm1->setPortOpen(false)))
-        return;
+    if (portStepFailed(MSComm1->setPortOpen(false))) return;
     takeInReceived(this);
-    if (portStepFailed(MSComm1->setCommPort(index + 1)))
-        return;
+    if (portStepFailed(MSComm1->setCommPort(index + 1))) return;
     MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
     MSComm1->setInputLen(krt::line::InputLengthBytes);
-    if (portStepFailed(MSComm1->setPortOpen(true)))
-        return;
+    if (portStepFailed(MSComm1->setPortOpen(true))) return;
     setTimer1Enabled(true);
     rememberedPort = static_cast<qint16>(index + 1);
 }
@@ -50,8 +46,7 @@ void RDData::Command6_Click() {
     const char byte = sendXon ? krt::XON : krt::XOFF;
     Command6->setText(sendXon ? QStringLiteral("Send XOFF") : QStringLiteral("Send XON"));
     Command6->setAccessibleName(Command6->text());
-    if (!send(QByteArray(1, byte)))
-        return;
+    if (!send(QByteArray(1, byte))) return;
     append(QString::fromLatin1(sendXon ? krt::title::SendingXon : krt::title::SendingXoff) +
                QStringLiteral("\r\n"),
            colour::Black);
@@ -66,11 +61,9 @@ void RDData::Command2_Click() {
     sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
 
     setTimer1Enabled(false);
-    if (portStepFailed(MSComm1->setPortOpen(false)))
-        return;
+    if (portStepFailed(MSComm1->setPortOpen(false))) return;
     takeInReceived(this);
-    if (portStepFailed(MSComm1->setCommPort(rememberedPort)))
-        return;
+    if (portStepFailed(MSComm1->setCommPort(rememberedPort))) return;
     if (Command2->text() == QLatin1String("9600 bds")) {
         MSComm1->setSettings(QLatin1String(krt::line::Settings19200));
         Command2->setText(QStringLiteral("19200 bds"));
@@ -80,8 +73,7 @@ void RDData::Command2_Click() {
     }
     Command2->setAccessibleName(Command2->text());
     MSComm1->setInputLen(krt::line::InputLengthBytes);
-    if (portStepFailed(MSComm1->setPortOpen(true)))
-        return;
+    if (portStepFailed(MSComm1->setPortOpen(true))) return;
     setTimer1Enabled(true);
 }
 

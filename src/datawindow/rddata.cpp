@@ -2,10 +2,10 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/journal.h"
-#include "link/receive.h"
 #include "datawindow/richtextfield.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
+#include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
@@ -48,7 +48,9 @@ RDData* RDData::instance() {
     return instance_;
 }
 
-RDData* RDData::existing() { return instance_; }
+RDData* RDData::existing() {
+    return instance_;
+}
 
 RDData::RDData() : QWidget(nullptr) {
     setAttribute(Qt::WA_DeleteOnClose);
@@ -81,18 +83,17 @@ void RDData::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
 }
 
-RDData::~RDData() { unload(); }
+RDData::~RDData() {
+    unload();
+}
 
 void RDData::unload() {
     // Forget this window first, so a dialog being closed finds no data window
     // to act on (a newer window may already have taken its place).
-    if (instance_ == this)
-        instance_ = nullptr;
+    if (instance_ == this) instance_ = nullptr;
     setTimer1Enabled(false);
-    if (journal_)
-        journal_->finish();
-    if (MSComm1->portOpen())
-        MSComm1->setPortOpen(false);
+    if (journal_) journal_->finish();
+    if (MSComm1->portOpen()) MSComm1->setPortOpen(false);
     for (const QPointer<QWidget>& dialog : std::exchange(dialogs_, {})) {
         if (dialog) {
             dialog->hide();
@@ -286,12 +287,11 @@ void RDData::buildLayout() {
     outer->addWidget(Myhelp);
 
     // Tab order follows the groups, then the data field and its buttons.
-    QList<QWidget*> order = {GetDate,   MemFree,     ViewP,       SetDate,   SetDefaults,
-                             NewSession, UploadTimes, UploadPrint, ClearMemory, buzzer,
-                             lockinput, Manual,      Channel1,    Channel4,  Others,
-                             AccuracyR, AccuracyP,   Option1[0],  Option1[1], Command2,
-                             Command6,  Command5,    Text1,       scroll,    Command3,
-                             Command1};
+    QList<QWidget*> order = {
+        GetDate,     MemFree,     ViewP,     SetDate,    SetDefaults, NewSession, UploadTimes,
+        UploadPrint, ClearMemory, buzzer,    lockinput,  Manual,      Channel1,   Channel4,
+        Others,      AccuracyR,   AccuracyP, Option1[0], Option1[1],  Command2,   Command6,
+        Command5,    Text1,       scroll,    Command3,   Command1};
     for (int i = 0; i + 1 < order.size(); ++i)
         setTabOrder(order[i], order[i + 1]);
 }
@@ -354,14 +354,13 @@ void RDData::Form_Load() {
 
     // Steps from the open on are each checked; the first failure decides.
     const auto errorText = [this](PortError error) -> QString {
-        return QStringLiteral("Error # ") + QLatin1Char(' ') + QString::number(printedNumber(error)) +
-               QStringLiteral("\r\n") + MSComm1->errorDescription() + QStringLiteral("\r\n");
+        return QStringLiteral("Error # ") + QLatin1Char(' ') +
+               QString::number(printedNumber(error)) + QStringLiteral("\r\n") +
+               MSComm1->errorDescription() + QStringLiteral("\r\n");
     };
     const auto handle = [&](PortError number) {
-        if (number == PortError::None || number == PortError::DeviceNotOpen)
-            return true;
-        if (number == PortError::PortNotOpen)
-            return false;
+        if (number == PortError::None || number == PortError::DeviceNotOpen) return true;
+        if (number == PortError::PortNotOpen) return false;
         if (number == PortError::AlreadyOpen) {
             platform::beep();
             Text1->setText(Text1->text() + errorText(number));
@@ -373,22 +372,21 @@ void RDData::Form_Load() {
         return true;
     };
 
-    if (!handle(MSComm1->setCommPort(1)))
-        return;
+    if (!handle(MSComm1->setCommPort(1))) return;
     MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
     MSComm1->setInputLen(krt::line::InputLengthBytes);
     const PortError opened = MSComm1->setPortOpen(true);
     const bool goOn = handle(opened);
     // After the error text, a line on how to reach the device.
-    if (opened != PortError::None && opened != PortError::DeviceNotOpen && opened != PortError::PortNotOpen)
+    if (opened != PortError::None && opened != PortError::DeviceNotOpen &&
+        opened != PortError::PortNotOpen)
         appendPortHint();
-    if (!goOn)
-        return;
+    if (!goOn) return;
 
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             SetDate, GetDate, MemFree, ViewP, SetDefaults, NewSession, UploadTimes, UploadPrint,
-             ClearMemory, buzzer, lockinput, Manual, Channel1, Channel4, Others, AccuracyR,
-             AccuracyP})
+    for (QWidget* w :
+         std::initializer_list<QWidget*>{SetDate, GetDate, MemFree, ViewP, SetDefaults, NewSession,
+                                         UploadTimes, UploadPrint, ClearMemory, buzzer, lockinput,
+                                         Manual, Channel1, Channel4, Others, AccuracyR, AccuracyP})
         w->setEnabled(true);
     Myhelp->setText(QString::fromLatin1(kHelpReady));
 }
@@ -406,7 +404,9 @@ void RDData::append(const QString& text, int colourNumber) {
     Text1->setSelText(text);
 }
 
-void RDData::appendInCurrentColour(const QString& text) { Text1->setSelText(text); }
+void RDData::appendInCurrentColour(const QString& text) {
+    Text1->setSelText(text);
+}
 
 void RDData::appendActionLine(const QString& text) {
     const int previous = Text1->selColor();
@@ -415,14 +415,13 @@ void RDData::appendActionLine(const QString& text) {
 }
 
 void RDData::appendPortError(PortError error) {
-    appendInCurrentColour(QStringLiteral(">> PORT ERROR: ") + QString::number(printedNumber(error)) +
-                          QStringLiteral(" <<\r\n"));
+    appendInCurrentColour(QStringLiteral(">> PORT ERROR: ") +
+                          QString::number(printedNumber(error)) + QStringLiteral(" <<\r\n"));
 }
 
 bool RDData::send(const QByteArray& bytes) {
     const PortError error = MSComm1->output(bytes);
-    if (error == PortError::None)
-        return true;
+    if (error == PortError::None) return true;
     appendPortError(error);
     return false;
 }
@@ -430,8 +429,7 @@ bool RDData::send(const QByteArray& bytes) {
 bool RDData::sendTitledFrame(const QString& title, const QByteArray& payload,
                              const QString& imageLineEnd) {
     append(title + QStringLiteral("\r\n"), colour::Black);
-    if (!send(krt::buildFrame(payload)))
-        return false;
+    if (!send(krt::buildFrame(payload))) return false;
     append(krt::frameImage(payload) + imageLineEnd, colour::Red);
     return true;
 }
@@ -442,8 +440,7 @@ bool RDData::sendFixedCommand(const QString& title, const QByteArray& payload) {
 
 void RDData::adoptDialog(QWidget* dialog) {
     dialogs_.removeAll(nullptr);
-    if (!dialogs_.contains(dialog))
-        dialogs_.append(dialog);
+    if (!dialogs_.contains(dialog)) dialogs_.append(dialog);
 }
 
 void RDData::holdDataField() {
@@ -486,8 +483,7 @@ void RDData::onPortLost(PortError number, const QString&) {
     }
     setTimer1Enabled(false);
     appendPortError(number);
-    if (number == PortError::DeviceLost)
-        watchForLostDevice();
+    if (number == PortError::DeviceLost) watchForLostDevice();
 }
 
 namespace {
@@ -497,11 +493,21 @@ bool sendCommand(RDData* w, krt::Cmd id) {
 }
 } // namespace
 
-void RDData::GetDate_Click() { sendCommand(this, krt::Cmd::GetDate); }
-void RDData::MemFree_Click() { sendCommand(this, krt::Cmd::MemFree); }
-void RDData::NewSession_Click() { sendCommand(this, krt::Cmd::NewSession); }
-void RDData::UploadTimes_Click() { sendCommand(this, krt::Cmd::UploadTimes); }
-void RDData::UploadPrint_Click() { sendCommand(this, krt::Cmd::UploadPrint); }
+void RDData::GetDate_Click() {
+    sendCommand(this, krt::Cmd::GetDate);
+}
+void RDData::MemFree_Click() {
+    sendCommand(this, krt::Cmd::MemFree);
+}
+void RDData::NewSession_Click() {
+    sendCommand(this, krt::Cmd::NewSession);
+}
+void RDData::UploadTimes_Click() {
+    sendCommand(this, krt::Cmd::UploadTimes);
+}
+void RDData::UploadPrint_Click() {
+    sendCommand(this, krt::Cmd::UploadPrint);
+}
 void RDData::ClearMemory_Click() {
     // The one button that destroys the operator's work: it asks first.
     if (platform::confirm(this, QStringLiteral("Clear memory"),
@@ -527,4 +533,6 @@ void RDData::lockinput_Click() {
     sendCommand(this, lockinput->isChecked() ? krt::Cmd::LockInputs : krt::Cmd::UnlockInputs);
 }
 
-void RDData::Command5_Click() { Text1->setText(QString()); }
+void RDData::Command5_Click() {
+    Text1->setText(QString());
+}

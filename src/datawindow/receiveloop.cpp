@@ -3,8 +3,8 @@
 #include "datawindow/colours.h"
 #include "datawindow/operatorinput.h"
 #include "datawindow/rddata.h"
-#include "link/receive.h"
 #include "datawindow/richtextfield.h"
+#include "link/receive.h"
 #include "link/serialportcomponent.h"
 
 #include <QAbstractSpinBox>

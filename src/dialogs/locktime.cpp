@@ -2,8 +2,8 @@
 
 #include "datawindow/rddata.h"
 #include "link/devicerules.h"
-#include "platform/seams.h"
 #include "platform/controls.h"
+#include "platform/seams.h"
 
 #include <QButtonGroup>
 #include <QCloseEvent>
@@ -127,8 +127,7 @@ void LockTime::Command1_Click() {
     // Without a group the value is still checked; nothing is sent.
     const LockTimeVerdict v =
         krt::rules::lockTime(group.value_or(krt::rules::LockGroup::Channel1), TLock->text(), unit);
-    if (v.kind == LockTimeVerdict::Unreadable)
-        return; // the operator corrects the value or cancels
+    if (v.kind == LockTimeVerdict::Unreadable) return; // the operator corrects the value or cancels
     if (v.kind == LockTimeVerdict::OutOfRange) {
         platform::beep();
         close();

@@ -238,8 +238,9 @@ void ManualWindow::sendMessage(bool toPrinter) {
         krt::command(toPrinter ? krt::Cmd::LinkPrinter : krt::Cmd::LinkLine).payload);
     const QByteArray linkOff(krt::command(krt::Cmd::LinkOff).payload);
 
-    dataWindow->append(titleLine(toPrinter ? krt::title::PrinterMessage : krt::title::RunningTimeMessage),
-                 colour::Black);
+    dataWindow->append(
+        titleLine(toPrinter ? krt::title::PrinterMessage : krt::title::RunningTimeMessage),
+        colour::Black);
     if (!dataWindow->send(krt::buildFrame(link))) {
         closingSequence();
         return;
@@ -277,8 +278,8 @@ void ManualWindow::sendMessage(bool toPrinter) {
 void ManualWindow::reportImportFailure(const QString& fileName, const QString& reason) {
     if (RDData* dataWindow = RDData::existing())
         dataWindow->appendActionLine(QStringLiteral(">> IMPORT FAILED: ") +
-                               QDir::toNativeSeparators(fileName) + QStringLiteral(": ") + reason +
-                               QStringLiteral(" <<") + kCrLf);
+                                     QDir::toNativeSeparators(fileName) + QStringLiteral(": ") +
+                                     reason + QStringLiteral(" <<") + kCrLf);
 }
 
 namespace {

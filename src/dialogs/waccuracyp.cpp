@@ -17,11 +17,7 @@ namespace {
 
 // By Option1 index, as krt::rules::printerAccuracy takes them.
 const std::array<const char*, krt::rules::PrinterAccuracyChoices> kCaptions = {
-    "Seconds",
-    "1/10 Seconds",
-    "1/100 Seconds",
-    "1/1'000 Seconds",
-    "1/10'000 Seconds",
+    "Seconds", "1/10 Seconds", "1/100 Seconds", "1/1'000 Seconds", "1/10'000 Seconds",
 };
 
 } // namespace

@@ -138,8 +138,7 @@ DateVerdict date(const DateTexts& typed, bool usFormat) {
     out.payload = QByteArray(usFormat ? code::UsDate : code::StdDate) +
                   toWire(first + second + year + v.texts[Hour] + v.texts[Minute]);
     out.title = QLatin1String(usFormat ? title::UsDate : title::StdDate) + first +
-                QLatin1Char(' ') + second + QLatin1Char(' ') + year +
-                QLatin1String(kDateTitleEnd);
+                QLatin1Char(' ') + second + QLatin1Char(' ') + year + QLatin1String(kDateTitleEnd);
     v.send = out;
     return v;
 }

@@ -68,9 +68,13 @@ const std::array<Command, static_cast<int>(Cmd::Count)> kCommands = {{
 
 } // namespace
 
-const std::array<Command, static_cast<int>(Cmd::Count)>& commandTable() { return kCommands; }
+const std::array<Command, static_cast<int>(Cmd::Count)>& commandTable() {
+    return kCommands;
+}
 
-const Command& command(Cmd id) { return kCommands[static_cast<std::size_t>(id)]; }
+const Command& command(Cmd id) {
+    return kCommands[static_cast<std::size_t>(id)];
+}
 
 namespace title {
 const char* const PrinterMessage = ">> PRINTER MESSAGE <<";

@@ -26,7 +26,9 @@ QString frameImage(const QByteArray& payload);
 // character. A character above 0xFF has no byte of its own and goes out as '?'.
 QByteArray toWire(const QString& text);
 // Bytes from the wire to text, one character per byte.
-inline QString fromWire(const QByteArray& bytes) { return QString::fromLatin1(bytes); }
+inline QString fromWire(const QByteArray& bytes) {
+    return QString::fromLatin1(bytes);
+}
 
 enum class Cmd {
     GetDate,

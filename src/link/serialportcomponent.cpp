@@ -37,8 +37,7 @@ QByteArray SerialPortComponent::deviceForPort(int port) {
         // The environment's bytes go to the system as they are, even where
         // they are no text.
         const QByteArray raw = qgetenv(krt::environmentName(port).constData());
-        if (QFile::encodeName(QFile::decodeName(raw)) != raw)
-            return raw;
+        if (QFile::encodeName(QFile::decodeName(raw)) != raw) return raw;
     }
     return QFile::encodeName(krt::deviceToOpen(binding.device));
 }
@@ -132,7 +131,8 @@ bool SerialPortComponent::applySettings() {
     return true;
 }
 
-PortError SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error, const QString& why) {
+PortError SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error,
+                                            const QString& why) {
     qCDebug(lcLink) << "open of" << device_ << "failed:" << error << why;
     const QString shown = krt::shownName(device_);
     switch (error) {

@@ -11,8 +11,7 @@ bool isFixedPitch(const QFont& font) {
     const qreal narrow = metrics.horizontalAdvance(QLatin1Char('i'));
     for (QLatin1Char c : {QLatin1Char('W'), QLatin1Char('M'), QLatin1Char('1'), QLatin1Char(' '),
                           QLatin1Char('.')}) {
-        if (!qFuzzyCompare(metrics.horizontalAdvance(c), narrow))
-            return false;
+        if (!qFuzzyCompare(metrics.horizontalAdvance(c), narrow)) return false;
     }
     return narrow > 0;
 }
@@ -26,20 +25,16 @@ QFont fixedPitchFont(const QString& family) {
         QFont font(name);
         font.setStyleHint(QFont::TypeWriter);
         font.setFixedPitch(true);
-        if (isFixedPitch(font))
-            return font;
+        if (isFixedPitch(font)) return font;
     }
     QFont system = QFontDatabase::systemFont(QFontDatabase::FixedFont);
-    if (isFixedPitch(system))
-        return system;
+    if (isFixedPitch(system)) return system;
     // Last resort: any installed family whose glyphs measure one width.
     const QStringList families = QFontDatabase::families();
     for (const QString& name : families) {
-        if (!QFontDatabase::isFixedPitch(name))
-            continue;
+        if (!QFontDatabase::isFixedPitch(name)) continue;
         QFont font(name);
-        if (isFixedPitch(font))
-            return font;
+        if (isFixedPitch(font)) return font;
     }
     return system;
 }

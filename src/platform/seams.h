@@ -29,10 +29,18 @@ Seams& seams();
 // Puts the production versions back.
 void resetSeams();
 
-inline void beep() { seams().beep(); }
-inline QDateTime now() { return seams().now(); }
-inline void sleep(int ms) { seams().sleep(ms); }
-inline double random() { return seams().random(); }
+inline void beep() {
+    seams().beep();
+}
+inline QDateTime now() {
+    return seams().now();
+}
+inline void sleep(int ms) {
+    seams().sleep(ms);
+}
+inline double random() {
+    return seams().random();
+}
 inline bool confirm(QWidget* parent, const QString& title, const QString& text) {
     return seams().confirm(parent, title, text);
 }

@@ -14,8 +14,8 @@ namespace krt::pty {
 bool makeRaw(int fd, speed_t speed = 0);
 
 struct Pair {
-    int master = -1; // the device's end
-    int slave = -1;  // kept open so the line exists before the program opens it
+    int master = -1;  // the device's end
+    int slave = -1;   // kept open so the line exists before the program opens it
     std::string path; // the slave's path, for the program
 };
 

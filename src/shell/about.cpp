@@ -1,10 +1,10 @@
 #include "shell/about.h"
 
 #include "datawindow/colours.h"
-#include "platform/seams.h"
-#include "shell/picture.h"
 #include "platform/controls.h"
 #include "platform/fonts.h"
+#include "platform/seams.h"
+#include "shell/picture.h"
 
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -85,8 +85,9 @@ About::About() : QDialog(nullptr) {
     message->setFont(platform::fixedPitchFont(QStringLiteral("Courier New")));
     message->setFrameShape(QFrame::Box);
     // Room for the whole window of text, so the line never jumps in width.
-    message->setMinimumWidth(message->fontMetrics().horizontalAdvance(QString(kWindow, QLatin1Char('M'))) +
-                             2 * message->frameWidth() + 8);
+    message->setMinimumWidth(
+        message->fontMetrics().horizontalAdvance(QString(kWindow, QLatin1Char('M'))) +
+        2 * message->frameWidth() + 8);
 
     Command1 = namedButton("OK", "Command1", this);
     Command1->setDefault(true);

@@ -116,7 +116,9 @@ KRT418::KRT418(QWidget* parent) : QWidget(parent) {
     Timer1->start();
 }
 
-void KRT418::Form_Load() { Command1->setEnabled(true); }
+void KRT418::Form_Load() {
+    Command1->setEnabled(true);
+}
 
 void KRT418::Timer1_Timer() {
     const QDateTime now = platform::now();
@@ -146,4 +148,6 @@ void KRT418::Command3_Click() {
     QCoreApplication::exit(0);
 }
 
-void KRT418::Image1_Click() { platform::beep(); }
+void KRT418::Image1_Click() {
+    platform::beep();
+}

@@ -5,7 +5,9 @@
 
 // The artwork lives in the static core library; make sure its resources are
 // linked in and registered before the first picture loads.
-static void initArtwork() { Q_INIT_RESOURCE(krt418); }
+static void initArtwork() {
+    Q_INIT_RESOURCE(krt418);
+}
 
 Picture::Picture(const QString& resource, QWidget* parent) : QWidget(parent) {
     initArtwork();
@@ -22,7 +24,8 @@ void Picture::mousePressEvent(QMouseEvent* event) {
 }
 
 void Picture::mouseReleaseEvent(QMouseEvent* event) {
-    if (pressed_ && event->button() == Qt::LeftButton && rect().contains(event->position().toPoint()))
+    if (pressed_ && event->button() == Qt::LeftButton &&
+        rect().contains(event->position().toPoint()))
         emit clicked();
     pressed_ = false;
 }

@@ -55,8 +55,7 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
         // The options are read before any window (or display) is needed, so
         // --help and --list-ports answer on a terminal without a desktop.
         QCoreApplication options(argc, argv);
-        if (const auto status = handleCommandLine(QCoreApplication::arguments()))
-            return *status;
+        if (const auto status = handleCommandLine(QCoreApplication::arguments())) return *status;
     }
     QApplication app(argc, argv);
     setUpApplication();

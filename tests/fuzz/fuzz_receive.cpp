@@ -4,8 +4,8 @@
 // on: one character per byte, nothing lost or reordered, and exactly the
 // additions the loop makes.
 
-#include "link/receive.h"
 #include "link/frame.h"
+#include "link/receive.h"
 
 #include <QByteArray>
 #include <QString>

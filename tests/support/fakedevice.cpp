@@ -4,11 +4,11 @@
 #include "pty/rawpty.h"
 
 #include <QCoreApplication>
-#include <QStandardPaths>
 #include <QElapsedTimer>
 #include <QEventLoop>
-#include <QTimer>
+#include <QStandardPaths>
 #include <QThread>
+#include <QTimer>
 
 #include <cerrno>
 #include <fcntl.h>
@@ -17,12 +17,18 @@
 
 // Session journals and settings of every suite go to the test locations,
 // never into the real home.
-static void useTestLocations() { QStandardPaths::setTestModeEnabled(true); }
+static void useTestLocations() {
+    QStandardPaths::setTestModeEnabled(true);
+}
 Q_COREAPP_STARTUP_FUNCTION(useTestLocations)
 
-FakeDevice::FakeDevice() { reopen(); }
+FakeDevice::FakeDevice() {
+    reopen();
+}
 
-FakeDevice::~FakeDevice() { vanish(); }
+FakeDevice::~FakeDevice() {
+    vanish();
+}
 
 bool FakeDevice::reopen() {
     vanish();
@@ -47,16 +53,14 @@ bool FakeDevice::write(const QByteArray& bytes) {
     QElapsedTimer clock;
     clock.start();
     while (done < bytes.size()) {
-        const ssize_t n = ::write(master_, bytes.constData() + done,
-                                  static_cast<size_t>(bytes.size() - done));
+        const ssize_t n =
+            ::write(master_, bytes.constData() + done, static_cast<size_t>(bytes.size() - done));
         if (n > 0) {
             done += n;
             continue;
         }
-        if (n < 0 && errno != EAGAIN && errno != EINTR)
-            return false;
-        if (clock.elapsed() > 30000)
-            return false;
+        if (n < 0 && errno != EAGAIN && errno != EINTR) return false;
+        if (clock.elapsed() > 30000) return false;
         // The line is full: let the program read for a moment, in a real
         // event loop so its receive timer runs as it does in production.
         QEventLoop loop;
@@ -71,8 +75,7 @@ QByteArray FakeDevice::readAll() {
     char buffer[4096];
     for (;;) {
         const ssize_t n = ::read(master_, buffer, sizeof buffer);
-        if (n <= 0)
-            break;
+        if (n <= 0) break;
         all.append(buffer, n);
     }
     return all;
@@ -102,9 +105,7 @@ bool FakeDevice::staysQuiet(int ms) {
 }
 
 void FakeDevice::vanish() {
-    if (slave_ >= 0)
-        ::close(slave_);
-    if (master_ >= 0)
-        ::close(master_);
+    if (slave_ >= 0) ::close(slave_);
+    if (master_ >= 0) ::close(master_);
     master_ = slave_ = -1;
 }

@@ -2,18 +2,18 @@
 // Helpers shared by the test suites.
 
 #include "datawindow/rddata.h"
-#include "fakedevice.h"
 #include "datawindow/richtextfield.h"
+#include "fakedevice.h"
 #include "platform/seams.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QCheckBox>
+#include <QEventLoop>
+#include <QFileDialog>
 #include <QRadioButton>
 #include <QString>
 #include <QTest>
-#include <QEventLoop>
-#include <QFileDialog>
 #include <QTextBlock>
 #include <QTimer>
 #include <functional>
@@ -22,7 +22,9 @@
 // Counts beeps while alive, instead of sounding them.
 struct BeepCounter {
     int count = 0;
-    BeepCounter() { platform::seams().beep = [this] { ++count; }; }
+    BeepCounter() {
+        platform::seams().beep = [this] { ++count; };
+    }
     ~BeepCounter() { platform::resetSeams(); }
 };
 
@@ -42,8 +44,7 @@ inline QString colouredText(const RichTextField* field) {
             }
             out += f.text();
         }
-        if (b.next().isValid())
-            out += QLatin1Char('\n');
+        if (b.next().isValid()) out += QLatin1Char('\n');
     }
     return out;
 }
@@ -66,8 +67,7 @@ inline RDData* openDataWindowOn(std::unique_ptr<FakeDevice>& device) {
 
 // Closes any data window left by a test and lets deferred deletes run.
 inline void unloadDataWindow() {
-    if (RDData* w = RDData::existing())
-        w->close();
+    if (RDData* w = RDData::existing()) w->close();
     QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     QApplication::processEvents();
 }
@@ -76,13 +76,11 @@ inline void unloadDataWindow() {
 // the timeout passes. (QTest::qWaitFor sleeps between passes, which starves
 // the receive loop's zero timer.)
 template <typename Predicate> bool waitUntil(Predicate predicate, int timeoutMs = 5000) {
-    if (predicate())
-        return true;
+    if (predicate()) return true;
     QEventLoop loop;
     QTimer poll;
     QObject::connect(&poll, &QTimer::timeout, &loop, [&] {
-        if (predicate())
-            loop.quit();
+        if (predicate()) loop.quit();
     });
     QTimer::singleShot(timeoutMs, &loop, &QEventLoop::quit);
     poll.start(2);
