@@ -1,0 +1,162 @@
+// The frame layer and the serial port component on their own, without any
+// window: frames, checksums, images, shown names and port open failures.
+
+#include "fakedevice.h"
+#include "link/frame.h"
+#include "link/serialportcomponent.h"
+#include "link/shownname.h"
+
+#include <QFile>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+#include <unistd.h>
+
+class TestWire : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<FakeDevice> device;
+
+private slots:
+    void cleanup() { device.reset(); }
+
+    void checksumAndImage_data() {
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<int>("checksum");
+        QTest::addColumn<QString>("image");
+        QTest::newRow("PB") << QByteArray("PB") << 0x92 << "<02>PB<92><03>";
+        QTest::newRow("sum wraps") << QByteArray("PK1D10") << 0x71 << "<02>PK1D10<71><03>";
+        QTest::newRow("PKOD05") << QByteArray("PKOD05") << 0x93 << "<02>PKOD05<93><03>";
+        QTest::newRow("date") << QByteArray("PD0112991530") << 0x93 << "<02>PD0112991530<93><03>";
+        QTest::newRow("empty") << QByteArray() << 0 << "<02><0><03>";
+        QTest::newRow("one digit") << QByteArray("ZZV") << 0x0A << "<02>ZZV<A><03>";
+        QTest::newRow("sum 0x105")
+            << QByteArray("\xFF\x06", 2) << 0x05 << QString::fromLatin1("<02>\xFF\x06<5><03>");
+    }
+    void checksumAndImage() {
+        QFETCH(QByteArray, payload);
+        QFETCH(int, checksum);
+        QFETCH(QString, image);
+        QCOMPARE(int(krt::frameChecksum(payload)), checksum);
+        QCOMPARE(krt::frameImage(payload), image);
+        const QByteArray frame = krt::buildFrame(payload);
+        QCOMPARE(frame.size(), payload.size() + 3);
+        QCOMPARE(frame.front(), '\x02');
+        QCOMPARE(frame.back(), '\x03');
+        QCOMPARE(frame.mid(1, payload.size()), payload);
+        QCOMPARE(quint8(frame.at(frame.size() - 2)), quint8(checksum));
+    }
+
+    void namesShownWithoutControlCharacters_data() {
+        QTest::addColumn<QByteArray>("systemName");
+        QTest::addColumn<QString>("shown");
+        QTest::newRow("plain path") << QByteArray("/dev/ttyUSB0") << "/dev/ttyUSB0";
+        QTest::newRow("line feed and tab") << QByteArray("/tmp/a\nb\tc") << "/tmp/a\\nb\\tc";
+        QTest::newRow("other C0, DEL") << QByteArray("a\x01\x1b\x7f") << "a\\x01\\x1B\\x7F";
+        QTest::newRow("UTF-8 kept")
+            << QByteArray("/tmp/M\xc3\xa9sures") << QStringLiteral("/tmp/M\u00e9sures");
+        QTest::newRow("C1 spelled out") << QByteArray("a\xc2\x85") << "a\\x85";
+        QTest::newRow("invalid UTF-8 bytes") << QByteArray("/dev/\xff\xc3(") << "/dev/\\xFF\\xC3(";
+        QTest::newRow("overlong slash") << QByteArray("\xc0\xaf") << "\\xC0\\xAF";
+    }
+    void namesShownWithoutControlCharacters() {
+        QFETCH(QByteArray, systemName);
+        QFETCH(QString, shown);
+        QCOMPARE(krt::shownName(systemName), shown);
+        // Valid UTF-8 reads the same through the text form.
+        if (QString::fromUtf8(systemName).toUtf8() == systemName)
+            QCOMPARE(krt::shownName(QString::fromUtf8(systemName)), shown);
+    }
+
+    void checksumByteIsNeverEscaped() {
+        // Payloads whose checksum is one of the bytes that mean something on a line.
+        for (int wanted : {0x02, 0x03, 0x11, 0x13, 0x80, 0xFF}) {
+            const QByteArray payload =
+                QByteArray(1, 'A') + QByteArray(1, char((wanted - 'A') & 0xFF));
+            const QByteArray frame = krt::buildFrame(payload);
+            QCOMPARE(frame.size(), 5);
+            QCOMPARE(quint8(frame.at(3)), quint8(wanted));
+        }
+    }
+
+    void toWireIsOneBytePerCharacter() {
+        QString text;
+        for (int i = 0; i < 256; ++i)
+            text += QChar(i);
+        text += QChar(0x20AC);
+        const QByteArray bytes = krt::toWire(text);
+        QCOMPARE(bytes.size(), 257);
+        for (int i = 0; i < 256; ++i)
+            QCOMPARE(quint8(bytes.at(i)), quint8(i));
+        QCOMPARE(bytes.at(256), '?');
+        QCOMPARE(krt::fromWire(bytes.left(256)), text.left(256));
+    }
+
+    void tableConstantsFollowTheRule_data() {
+        QTest::addColumn<int>("id");
+        QTest::addColumn<int>("checksum");
+        const int sums[] = {0x95, 0x9E, 0xA1, 0x96, 0x98, 0x84, 0x86, 0x87, 0x92, 0xB2, 0xB5, 0x95,
+                            0x93, 0xB3, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xBC, 0x9C, 0x9C, 0x98, 0xA4};
+        static_assert(sizeof sums / sizeof sums[0] == int(krt::Cmd::Count));
+        for (int i = 0; i < int(krt::Cmd::Count); ++i)
+            QTest::newRow(krt::commandTable()[i].payload) << i << sums[i];
+    }
+    void tableConstantsFollowTheRule() {
+        QFETCH(int, id);
+        QFETCH(int, checksum);
+        const krt::Command& c = krt::command(krt::Cmd(id));
+        QCOMPARE(int(c.id), id);
+        QCOMPARE(int(krt::frameChecksum(c.payload)), checksum);
+        QVERIFY(QByteArray(c.title).startsWith(">> "));
+        QVERIFY(QByteArray(c.title).endsWith(" <<"));
+    }
+
+    // Each open failure names its real cause, and names from outside go into
+    // the text with their control characters spelled out.
+    void openFailuresNameTheirCause_data() {
+        QTest::addColumn<QByteArray>("name");
+        QTest::addColumn<int>("number");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("null") << QByteArray("/dev/null") << 8002
+                              << "(Inappropriate ioctl for device)";
+        QTest::newRow("directory")
+            << QByteArray("/") << 8002 << "/ cannot be opened (Is a directory)";
+        // A link is followed to its node, whose own lock file is taken, however
+        // long the link's name.
+        QTest::newRow("long link name") << QByteArray(240, 'a') << 0 << "";
+        QTest::newRow("line feed") << QByteArray("no\nport") << 8002 << "no serial device ";
+        QTest::newRow("not UTF-8") << QByteArray("gone\xFF") << 8002 << "gone\\xFF.";
+        // Byte for byte: a link whose name is not UTF-8 opens the device.
+        QTest::newRow("not UTF-8 link") << QByteArray("port\xE9") << 0 << "";
+    }
+    void openFailuresNameTheirCause() {
+        QFETCH(QByteArray, name);
+        QFETCH(int, number);
+        QFETCH(QString, reason);
+        QTemporaryDir scratch;
+        const QByteArray dir = QFile::encodeName(scratch.path()) + '/';
+        device = std::make_unique<FakeDevice>();
+        for (const QByteArray& link : {QByteArray(240, 'a'), QByteArray("port\xE9")})
+            QCOMPARE(
+                ::symlink(QFile::encodeName(device->path()).constData(), (dir + link).constData()),
+                0);
+        qputenv("KRT418_COM5", name.startsWith('/') ? name : dir + name);
+        SerialPortComponent port;
+        port.setCommPort(5);
+        QCOMPARE(printedNumber(port.setPortOpen(true)), number);
+        qunsetenv("KRT418_COM5");
+        if (number == 0) {
+            QCOMPARE(port.output("\x06"), PortError::None);
+            QCOMPARE(device->readAtLeast(1), QByteArray("\x06"));
+        }
+        const QString text = port.errorDescription();
+        QVERIFY2(text.contains(reason) && !text.contains(QRegularExpression("[\\x00-\\x1F]")),
+                 qPrintable(text));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWire)
+#include "tst_wire.moc"
