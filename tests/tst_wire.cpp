@@ -3,10 +3,13 @@
 
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "link/linklog.h"
+#include "link/portbinding.h"
 #include "link/serialportcomponent.h"
 #include "link/shownname.h"
 
 #include <QFile>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -155,6 +158,23 @@ private slots:
         const QString text = port.errorDescription();
         QVERIFY2(text.contains(reason) && !text.contains(QRegularExpression("[\\x00-\\x1F]")),
                  qPrintable(text));
+    }
+
+    // Silent by default; the logging rules switch on the open and how its
+    // failure became a number.
+    void linkLogIsSilentUntilSwitchedOn() {
+        QVERIFY(!lcLink().isDebugEnabled());
+        QLoggingCategory::setFilterRules(QStringLiteral("krt418.link.debug=true"));
+        qputenv(krt::environmentName(5).constData(), "/");
+        SerialPortComponent port;
+        port.setCommPort(5);
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("COM 5 opens \"/\""));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("open of \"/\" failed"));
+        QTest::ignoreMessage(QtDebugMsg, QRegularExpression("COM 5 error 8002"));
+        QCOMPARE(port.setPortOpen(true), PortError::InvalidPort);
+        qunsetenv(krt::environmentName(5).constData());
+        QLoggingCategory::setFilterRules(QString());
+        QVERIFY(!lcLink().isDebugEnabled());
     }
 };
 
