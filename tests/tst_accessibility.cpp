@@ -76,7 +76,9 @@ private slots:
     void toggleActionActsAsAClick() {
         RDData* w = openDataWindowOn(device);
         int reopens = 0;
-        connect(w->MSComm1->port(), &QIODevice::aboutToClose, this, [&] { ++reopens; });
+        // The counter lives on this stack: the connection must not outlive it.
+        QObject counting;
+        connect(w->MSComm1->port(), &QIODevice::aboutToClose, &counting, [&] { ++reopens; });
         const auto toggle = [](QAbstractButton* b) {
             QAccessible::queryAccessibleInterface(b)->actionInterface()->doAction(
                 QAccessibleActionInterface::toggleAction());

@@ -1,9 +1,11 @@
 // Which device stands behind COM1 and COM2: precedence, saved choices and
 // stable names that follow an adapter to a new node.
 
+#include "datawindow/journal.h"
 #include "link/frame.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"
+#include "shell/options.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -150,6 +152,18 @@ private slots:
         QFETCH(QString, output);
         QVERIFY2(said.contains(output), qPrintable(said));
         if (program.exitCode() == 2) QCOMPARE(said.count(QLatin1Char('\n')), 1);
+    }
+
+    // Options that only set something for this run return no status.
+    void commandLineSetsThisRun() {
+        const QStringList arguments{"krt418", "--com2", "/dev/ttyACM3", "--journal-dir",
+                                    "/tmp/sessions here", "--no-journal"};
+        QCOMPARE(krt::handleCommandLine(arguments), std::nullopt);
+        QCOMPARE(krt::currentBinding(2).device, QStringLiteral("/dev/ttyACM3"));
+        QCOMPARE(Journal::options().folder, QStringLiteral("/tmp/sessions here"));
+        QVERIFY(!Journal::options().enabled);
+        krt::setOptionBinding(2, QString());
+        Journal::options() = Journal::Options::fromSettings();
     }
 
     // Right click on "Com2", pick a detected port: saved, and the port opens

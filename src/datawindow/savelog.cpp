@@ -7,6 +7,9 @@
 
 #include <QDir>
 #include <QSaveFile>
+
+#include <cerrno>
+#include <cstring>
 #include <QTextBlock>
 #include <QTextDocument>
 
@@ -18,13 +21,21 @@ const char* const kSuggestedName = "Mesures";
 // only once complete: a failed save leaves any earlier file as it was, and
 // nothing is left behind either way. Returns an empty string on success,
 // else the reason.
+// The system's own words for a failed write ("No space left on device");
+// QSaveFile reports a short write as an unknown error.
+QString writeFailure(const QSaveFile& file) {
+    const int error = errno;
+    return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
+}
+
 QString writeWhole(const QString& fileName, const QByteArray& bytes) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
     // Flush before committing: commit() itself overlooks a final flush that
     // falls short (a full disk) and would put a truncated file in place.
     // An uncommitted QSaveFile discards its temporary file.
-    if (file.write(bytes) != bytes.size() || !file.flush()) return file.errorString();
+    errno = 0;
+    if (file.write(bytes) != bytes.size() || !file.flush()) return writeFailure(file);
     if (!file.commit()) return file.errorString();
     return QString();
 }

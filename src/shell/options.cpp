@@ -94,6 +94,8 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
     }
     if (parser.isSet(com1)) setOptionBinding(1, parser.value(com1));
     if (parser.isSet(com2)) setOptionBinding(2, parser.value(com2));
+    if (parser.isSet(noJournal)) Journal::options().enabled = false;
+    if (parser.isSet(journalDir)) Journal::options().folder = parser.value(journalDir);
     return std::nullopt;
 }
 
