@@ -156,8 +156,9 @@ private slots:
 
     // Options that only set something for this run return no status.
     void commandLineSetsThisRun() {
-        const QStringList arguments{"krt418", "--com2", "/dev/ttyACM3", "--journal-dir",
-                                    "/tmp/sessions here", "--no-journal"};
+        const QStringList arguments{
+            "krt418",      "--com2", "/dev/ttyACM3", "--journal-dir", "/tmp/sessions here",
+            "--no-journal"};
         QCOMPARE(krt::handleCommandLine(arguments), std::nullopt);
         QCOMPARE(krt::currentBinding(2).device, QStringLiteral("/dev/ttyACM3"));
         QCOMPARE(Journal::options().folder, QStringLiteral("/tmp/sessions here"));

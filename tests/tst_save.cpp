@@ -6,7 +6,6 @@
 #include "link/frame.h"
 #include "testsupport.h"
 
-#include <cstring>
 #include <QComboBox>
 #include <QDir>
 #include <QFile>
@@ -16,6 +15,7 @@
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+#include <cstring>
 
 #include <csignal>
 #include <sys/resource.h>

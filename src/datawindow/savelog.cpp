@@ -8,10 +8,10 @@
 #include <QDir>
 #include <QSaveFile>
 
-#include <cerrno>
-#include <cstring>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <cerrno>
+#include <cstring>
 
 namespace {
 const char* const kFileTypes = "Excel (*.xls);;Text (*.txt);;all (*.*)";
