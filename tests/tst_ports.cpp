@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHelpEvent>
 #include <QMenu>
 #include <QProcess>
 #include <QPushButton>
@@ -195,6 +196,17 @@ private slots:
         QVERIFY(w->Option1[1]->isChecked());
         QVERIFY(w->MSComm1->portOpen());
         QCOMPARE(krt::savedBinding(2), second.path());
+        // Each tip names the device and whether it is open, written as it shows.
+        for (QRadioButton* option : w->Option1) {
+            QHelpEvent tip(QEvent::ToolTip, QPoint(4, 4), option->mapToGlobal(QPoint(4, 4)));
+            QApplication::sendEvent(option, &tip);
+        }
+        QCOMPARE(w->Option1[0]->toolTip(), "COM1: " + first->path() + ", not open");
+        QCOMPARE(w->Option1[1]->toolTip(), "COM2: " + second.path() + ", open");
+        // --list-ports marks the bound ones.
+        QCOMPARE(krt::describePorts(krt::detectedPorts()),
+                 first->path() + "\t\tPort A\t\t\tCOM1\n" + second.path() +
+                     "\t\tPort B\t\t\tCOM2\n");
         w->GetDate->click();
         QCOMPARE(second.readAtLeast(5), krt::buildFrame("QD"));
         unloadDataWindow();

@@ -63,6 +63,7 @@ void RDData::installCursors() {
 }
 
 bool RDData::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::ToolTip) updatePortToolTips();
     // A double click's second press arrives as a double-click event and is
     // followed by a second click, so it is a mouse press all the same.
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)

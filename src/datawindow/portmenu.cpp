@@ -5,6 +5,7 @@
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
 #include "link/portbinding.h"
+#include "link/serialportcomponent.h"
 #include "link/shownname.h"
 
 #include <QActionGroup>
@@ -30,6 +31,8 @@ QString entryText(const krt::DetectedPort& port) {
 void RDData::installPortMenus() {
     for (int index = 0; index < int(Option1.size()); ++index) {
         Option1[index]->setContextMenuPolicy(Qt::CustomContextMenu);
+        // The tip is written when it is about to show, so it is never stale.
+        Option1[index]->installEventFilter(this);
         connect(Option1[index], &QWidget::customContextMenuRequested, this,
                 [this, index](const QPoint& at) {
                     Option1_ContextMenu(index, Option1[index]->mapToGlobal(at));
@@ -109,4 +112,17 @@ void RDData::appendPortHint() {
     const int inForce = Text1->selColor();
     append(line + QStringLiteral("\r\n"), colour::Black);
     Text1->setSelColor(inForce);
+}
+
+void RDData::updatePortToolTips() {
+    for (int index = 0; index < int(Option1.size()); ++index) {
+        const int port = index + 1;
+        const QString bound = krt::currentBinding(port).device;
+        const QString node = krt::deviceToOpen(bound);
+        QString tip = QStringLiteral("COM%1: ").arg(port) + krt::shownName(bound);
+        if (node != bound) tip += QStringLiteral(" (") + krt::shownName(node) + QLatin1Char(')');
+        const bool open = MSComm1->portOpen() && MSComm1->commPort() == port;
+        tip += open ? QStringLiteral(", open") : QStringLiteral(", not open");
+        Option1[size_t(index)]->setToolTip(tip);
+    }
 }

@@ -25,6 +25,7 @@
 #include <array>
 
 class Journal;
+class LostDeviceWatch;
 class OperatorInput;
 class QCheckBox;
 class QFrame;
@@ -200,10 +201,11 @@ private:
     void choosePortDevice(int index, const QString& device);
     // After a failed start-up: the ports found and how to choose one.
     void appendPortHint();
+    // "Com1"/"Com2": the device each is bound to, and whether it is open.
+    void updatePortToolTips();
     // While a device that went away is missing: open it again when it is back.
     void watchForLostDevice();
     void stopWatchingLostDevice();
-    void checkLostDevice();
     // A step of a port re-open: 8012 is ignored, any other error is reported
     // as a ">> PORT ERROR: " line and ends the re-open (true).
     bool portStepFailed(PortError error);
@@ -220,7 +222,5 @@ private:
     bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.
     PortError pendingLoss_{}; // PortError::None
-    QTimer* portWatch_ = nullptr;
-    QString lostNode_;
-    bool lostNodeGone_ = false;
+    LostDeviceWatch* portWatch_ = nullptr;
 };

@@ -5,6 +5,7 @@
 #include <QFileInfo>
 #include <QSerialPortInfo>
 #include <QSettings>
+#include <QStringList>
 
 #include <map>
 
@@ -142,6 +143,33 @@ QString stableNameFor(const QString& path, const QList<DetectedPort>& ports) {
         if (port.path == path && !port.byId.isEmpty()) return port.byId;
     }
     return path;
+}
+
+namespace {
+QString sameNode(const QString& path) {
+    const QString canonical = QFileInfo(path).canonicalFilePath();
+    return canonical.isEmpty() ? path : canonical;
+}
+} // namespace
+
+QString boundPortsOf(const QString& path) {
+    QStringList ports;
+    for (int port : {1, 2}) {
+        if (sameNode(deviceToOpen(currentBinding(port).device)) == sameNode(path))
+            ports << QStringLiteral("COM%1").arg(port);
+    }
+    return ports.join(QLatin1Char(' '));
+}
+
+QString describePorts(const QList<DetectedPort>& ports) {
+    QString text;
+    for (const DetectedPort& port : ports) {
+        text += QStringList{port.path,         port.byId,         port.description,
+                            port.manufacturer, port.serialNumber, boundPortsOf(port.path)}
+                    .join(QLatin1Char('\t')) +
+                QLatin1Char('\n');
+    }
+    return text;
 }
 
 } // namespace krt

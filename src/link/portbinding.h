@@ -62,6 +62,12 @@ QString deviceToOpen(const QString& bound);
 // The stable name of `path` among `ports`, else `path` itself.
 QString stableNameFor(const QString& path, const QList<DetectedPort>& ports);
 
+// The COM ports bound to `path` now ("COM1", "COM1 COM2"), empty for none.
+QString boundPortsOf(const QString& path);
+// For --list-ports: one line a port, its path, stable name, description,
+// manufacturer, serial number and the COM ports bound to it, between tabs.
+QString describePorts(const QList<DetectedPort>& ports);
+
 // The environment variable that binds COMn.
 QByteArray environmentName(int port);
 

@@ -18,18 +18,6 @@ void print(FILE* stream, const QString& text) {
     std::fflush(stream);
 }
 
-QString listOfPorts() {
-    QString text;
-    const QList<DetectedPort> ports = detectedPorts();
-    for (const DetectedPort& port : ports) {
-        text += QStringList{port.path, port.byId, port.description, port.manufacturer,
-                            port.serialNumber}
-                    .join(QLatin1Char('\t')) +
-                QLatin1Char('\n');
-    }
-    return text;
-}
-
 } // namespace
 
 std::optional<int> handleCommandLine(const QStringList& arguments) {
@@ -43,8 +31,8 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
     const QCommandLineOption listPorts(
         QStringLiteral("list-ports"),
         QStringLiteral("Lists the serial ports present, one a line: path, stable name, "
-                       "description, manufacturer, serial number (separated by tabs), "
-                       "and exits."));
+                       "description, manufacturer, serial number and the COM ports bound to it "
+                       "(separated by tabs), and exits."));
     const QCommandLineOption com1(QStringLiteral("com1"),
                                   QStringLiteral("Uses <device> as COM1 for this run."),
                                   QStringLiteral("device"));
@@ -89,7 +77,7 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
         return 0;
     }
     if (parser.isSet(listPorts)) {
-        print(stdout, listOfPorts());
+        print(stdout, describePorts(detectedPorts()));
         return 0;
     }
     if (parser.isSet(com1)) setOptionBinding(1, parser.value(com1));
