@@ -168,7 +168,10 @@ private slots:
         pointPortAtNothing(2);
         w->Text1->setSelColor(colour::Blue);
         clickOn(w->Option1[1]);
-        QCOMPARE(colouredText(w->Text1), QString("[16711680]>> PORT ERROR: 8002 <<\n"));
+        // The number in the colour in force, then in black which device and why.
+        QCOMPARE(colouredText(w->Text1),
+                 QString("[16711680]>> PORT ERROR: 8002 <<\n[0]Invalid port number: no serial "
+                         "device\n/dev/krt418-no-such-port.\n"));
         QVERIFY(!w->MSComm1->portOpen());
         QVERIFY(!w->timer1Enabled());
         // A command on the closed port: title, then the one failure report.
@@ -185,11 +188,14 @@ private slots:
         QSerialPort other(second.path());
         QVERIFY(other.open(QIODevice::ReadWrite));
         clickOn(w->Option1[1]);
-        QCOMPARE(w->Text1->text(), QString(">> PORT ERROR: 8005 <<\r\n"));
+        const QString reported = w->Text1->text();
+        QVERIFY2(reported.startsWith(">> PORT ERROR: 8005 <<\r\nPort already open: " +
+                                     second.path() + " is in\r\nuse by another program"),
+                 qPrintable(reported));
         QVERIFY(!w->MSComm1->portOpen());
         QVERIFY(device->write("lost?\r"));
         QVERIFY(device->staysQuiet(100));
-        QCOMPARE(w->Text1->text(), QString(">> PORT ERROR: 8005 <<\r\n"));
+        QCOMPARE(w->Text1->text(), reported);
     }
 
     // What had come in before a re-open reaches the field: a numbered flood
@@ -222,7 +228,7 @@ private slots:
         clickOn(w->Command2);
         QCOMPARE(device->readAtLeast(5), QByteArray("\x02Pc\xB3\x03"));
         QCOMPARE(w->Text1->text(), QString(">> PC SPEED 19200 bds <<\r\n<02>Pc<B3><03>\r\n"
-                                           ">> PORT ERROR: 8002 <<\r\n"));
+                                           ">> PORT ERROR: 8002 <<\r\nInvalid port number 0.\r\n"));
         QCOMPARE(w->Command2->text(), QString("9600 bds"));
 
         device->attachAs(1);

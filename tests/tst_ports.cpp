@@ -16,10 +16,13 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSerialPort>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <unistd.h>
 
 using krt::BindingSource;
 
@@ -34,7 +37,9 @@ private slots:
     }
     void cleanup() {
         QSettings().clear();
-        krt::setOptionBinding(1, QString());
+        krt::setOptionBinding(1, QByteArray());
+        krt::setChosenBinding(1, QString());
+        krt::setChosenBinding(2, QString());
         krt::setPortLister({});
         unloadDataWindow();
         krt::setByIdFolder(QStringLiteral("/dev/serial/by-id"));
@@ -42,27 +47,35 @@ private slots:
     }
 
     void strongestSourceBinds_data() {
-        QTest::addColumn<QString>("option");
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QByteArray>("option");
         QTest::addColumn<QByteArray>("environment");
         QTest::addColumn<QString>("saved");
         QTest::addColumn<QString>("device");
         QTest::addColumn<int>("source");
-        const int option = int(BindingSource::Option), env = int(BindingSource::Environment),
-                  saved = int(BindingSource::Saved), none = int(BindingSource::Default);
-        QTest::newRow("option beats all") << "/dev/o" << QByteArray("/dev/e") << "/dev/s"
-                                          << "/dev/o" << option;
-        QTest::newRow("environment beats saved") << "" << QByteArray("/dev/e") << "/dev/s"
-                                                 << "/dev/e" << env;
-        QTest::newRow("saved beats default") << "" << QByteArray() << "/dev/s"
+        const int chosen = int(BindingSource::Chosen), option = int(BindingSource::Option),
+                  env = int(BindingSource::Environment), saved = int(BindingSource::Saved),
+                  none = int(BindingSource::Default);
+        QTest::newRow("menu choice beats all")
+            << "/dev/c" << QByteArray("/dev/o") << QByteArray("/dev/e") << "/dev/s"
+            << "/dev/c" << chosen;
+        QTest::newRow("option beats the rest")
+            << "" << QByteArray("/dev/o") << QByteArray("/dev/e") << "/dev/s"
+            << "/dev/o" << option;
+        QTest::newRow("environment beats saved")
+            << "" << QByteArray() << QByteArray("/dev/e") << "/dev/s"
+            << "/dev/e" << env;
+        QTest::newRow("saved beats default") << "" << QByteArray() << QByteArray() << "/dev/s"
                                              << "/dev/s" << saved;
         QTest::newRow("default last")
-            << "" << QByteArray() << "" << krt::platformDefault(1) << none;
+            << "" << QByteArray() << QByteArray() << "" << krt::platformDefault(1) << none;
     }
     void strongestSourceBinds() {
-        QFETCH(QString, option);
+        QFETCH(QString, chosen);
+        QFETCH(QByteArray, option);
         QFETCH(QByteArray, environment);
         QFETCH(QString, saved);
-        const krt::Binding binding = krt::chooseBinding(1, option, environment, saved);
+        const krt::Binding binding = krt::chooseBinding(1, chosen, option, environment, saved);
         QTEST(binding.device, "device");
         QTEST(int(binding.source), "source");
     }
@@ -74,7 +87,7 @@ private slots:
         QCOMPARE(krt::currentBinding(1).source, BindingSource::Saved);
         qputenv("KRT418_COM1", "/dev/pts/77");
         QCOMPARE(krt::currentBinding(1).device, QStringLiteral("/dev/pts/77"));
-        krt::setOptionBinding(1, QStringLiteral("/dev/ttyACM0"));
+        krt::setOptionBinding(1, "/dev/ttyACM0");
         QCOMPARE(krt::currentBinding(1).device, QStringLiteral("/dev/ttyACM0"));
         QCOMPARE(krt::currentBinding(2).device, krt::platformDefault(2));
     }
@@ -137,6 +150,13 @@ private slots:
         QTest::newRow("empty value") << QStringList{"--com2="} << 2 << "needs a value";
         QTest::newRow("no folder") << QStringList{"--journal-dir"} << 2 << "Missing value";
         QTest::newRow("stray word") << QStringList{"now"} << 2 << "unexpected argument";
+        // Qt's own options are the toolkit's, before or after ours.
+        QTest::newRow("qt options")
+            << QStringList{"-style",  "fusion",     "-reverse",  "--version", "-qwindowgeometry",
+                           "300x200", "--platform", "offscreen", "-display",  ":7"}
+            << 0 << "krt418 5.0";
+        QTest::newRow("qt option, bad one of ours")
+            << QStringList{"-style=fusion", "--bogus"} << 2 << "Unknown option 'bogus'";
     }
     void commandLineAnswersAndRefuses() {
         QFETCH(QStringList, arguments);
@@ -155,16 +175,70 @@ private slots:
         if (program.exitCode() == 2) QCOMPARE(said.count(QLatin1Char('\n')), 1);
     }
 
+    // An answer that cannot be written is a failure, and says so.
+    void commandLineAnswerToAFullDisk_data() {
+        QTest::addColumn<QString>("option");
+        QTest::newRow("help") << "--help";
+        QTest::newRow("version") << "--version";
+    }
+    void commandLineAnswerToAFullDisk() {
+        QFETCH(QString, option);
+        QProcess program;
+        program.setStandardOutputFile(QStringLiteral("/dev/full"));
+        program.start(QStringLiteral(KRT418_EXECUTABLE), {option});
+        QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitCode(), 1);
+        const QString said = QString::fromLocal8Bit(program.readAllStandardError());
+        QVERIFY2(said.contains("cannot write the output: No space left on device"),
+                 qPrintable(said));
+    }
+
+    // Qt's options reach the toolkit: without a display the windows start
+    // only when -platform does, and end cleanly on SIGTERM.
+    void qtOptionsReachTheToolkit() {
+        QProcess program;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.remove(QStringLiteral("DISPLAY"));
+        environment.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        program.setProcessEnvironment(environment);
+        program.start(QStringLiteral(KRT418_EXECUTABLE),
+                      {"-platform", "offscreen", "-style", "fusion", "-reverse", "-qwindowgeometry",
+                       "300x200+0+0", "--no-journal"});
+        QVERIFY(program.waitForStarted());
+        QVERIFY2(!program.waitForFinished(1500), program.readAllStandardError().constData());
+        program.terminate();
+        QVERIFY(program.waitForFinished(10000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(program.exitCode(), 0);
+    }
+
+    // A path is the system's bytes, valid text or not, as KRT418_COM1 takes
+    // it; and --list-ports sees the bindings given beside it.
+    void optionPathIsTakenByteForByte() {
+        FakeDevice device;
+        QTemporaryDir dir;
+        const QByteArray link = QFile::encodeName(dir.path()) + "/port-\xff\xfe";
+        QVERIFY(::symlink(QFile::encodeName(device.path()).constData(), link.constData()) == 0);
+        QCOMPARE(krt::handleCommandLine({"krt418", "--com1", link}), std::nullopt);
+        QCOMPARE(SerialPortComponent::deviceForPort(1), link);
+        SerialPortComponent port;
+        QCOMPARE(port.setPortOpen(true), PortError::None);
+        port.setPortOpen(false);
+        QCOMPARE(krt::handleCommandLine({"krt418", "--com2", "/dev/ttyACM5", "--list-ports"}), 0);
+        QCOMPARE(krt::currentBinding(2).device, QStringLiteral("/dev/ttyACM5"));
+        krt::setOptionBinding(2, QByteArray());
+    }
+
     // Options that only set something for this run return no status.
     void commandLineSetsThisRun() {
-        const QStringList arguments{
+        const QByteArrayList arguments{
             "krt418",      "--com2", "/dev/ttyACM3", "--journal-dir", "/tmp/sessions here",
             "--no-journal"};
         QCOMPARE(krt::handleCommandLine(arguments), std::nullopt);
         QCOMPARE(krt::currentBinding(2).device, QStringLiteral("/dev/ttyACM3"));
         QCOMPARE(Journal::options().folder, QStringLiteral("/tmp/sessions here"));
         QVERIFY(!Journal::options().enabled);
-        krt::setOptionBinding(2, QString());
+        krt::setOptionBinding(2, QByteArray());
         Journal::options() = Journal::Options::fromSettings();
     }
 
@@ -213,6 +287,129 @@ private slots:
         QVERIFY(!QApplication::activePopupWidget());
     }
 
+    // A choice in the port menu is the binding for the rest of the run,
+    // whatever the option or variable says, and even when it cannot be kept
+    // for the next start (it then says why, in black).
+    void menuChoiceBindsForTheRun_data() {
+        QTest::addColumn<bool>("byOption");
+        QTest::addColumn<bool>("canSave");
+        QTest::newRow("under KRT418_COM1") << false << true;
+        QTest::newRow("under --com1") << true << true;
+        QTest::newRow("settings file is a folder") << true << false;
+    }
+    void menuChoiceBindsForTheRun() {
+        QFETCH(bool, byOption);
+        QFETCH(bool, canSave);
+        std::unique_ptr<FakeDevice> first;
+        FakeDevice second;
+        if (byOption) krt::setOptionBinding(1, QFile::encodeName(second.path()) + "-not-this");
+        RDData* w = openDataWindowOn(first);
+        if (byOption) {
+            // The option outranks the variable: point it at the first device.
+            krt::setOptionBinding(1, QFile::encodeName(first->path()));
+            clickOn(w->Option1[0]);
+        }
+        QVERIFY(w->MSComm1->portOpen());
+        const QString settingsFile = QSettings().fileName();
+        if (!canSave) {
+            QFile::remove(settingsFile);
+            QVERIFY(QDir().mkpath(settingsFile));
+        }
+        krt::setPortLister([&] {
+            return QList<krt::DetectedPort>{{second.path(), {}, {}, {}, {}}};
+        });
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const auto openMenu = [&] {
+            QTest::mouseClick(w->windowHandle(), Qt::RightButton, {},
+                              w->Option1[0]->mapTo(w, QPoint(6, w->Option1[0]->height() / 2)));
+            return qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        };
+        QMenu* menu = openMenu();
+        QVERIFY(menu);
+        // The binding in force comes first, ticked, saying where it is from.
+        QCOMPARE(menu->actions().at(0)->text(),
+                 first->path() + (byOption ? "  (from --com1)" : "  (from KRT418_COM1)"));
+        QVERIFY(menu->actions().at(0)->isChecked());
+        menu->actions().at(1)->trigger();
+        menu->close();
+        QVERIFY(w->MSComm1->portOpen());
+        // Clicked again, "Com1" re-opens the choice, not the option's device.
+        clickOn(w->Option1[0]);
+        w->GetDate->click();
+        QCOMPARE(second.readAtLeast(5), krt::buildFrame("QD"));
+        QVERIFY(first->staysQuiet());
+        const QString text = w->Text1->text();
+        QCOMPARE(text.contains("cannot be remembered"), !canSave);
+        if (canSave) {
+            QCOMPARE(krt::savedBinding(1), second.path());
+        } else {
+            QVERIFY2(text.contains(QDir::toNativeSeparators(settingsFile) + ": Is a directory"),
+                     qPrintable(text));
+            QVERIFY(QDir(settingsFile).removeRecursively());
+        }
+        menu = openMenu();
+        QVERIFY(menu);
+        QCOMPARE(menu->actions().at(0)->text(), second.path());
+        QVERIFY(menu->actions().at(0)->isChecked());
+        menu->close();
+    }
+
+    // The device back at the same path before the watch looked again: a
+    // new pseudo-terminal that got the number of the lost one, as an
+    // emulator restarted at once does.
+    void deviceBackWithinOneLookIsOpened() {
+        auto device = std::make_unique<FakeDevice>();
+        device->attachAs(1);
+        const QString path = device->path();
+        RDData* w = RDData::instance();
+        QVERIFY(w->MSComm1->portOpen());
+        device->vanish();
+        QVERIFY(waitUntil([&] { return !w->MSComm1->portOpen(); }));
+        // A moment later, well within one look of the watch.
+        QTest::qSleep(30);
+        QVERIFY(device->reopen());
+        if (device->path() != path) QSKIP("another program took the pseudo-terminal's number");
+        QVERIFY(waitUntil([&] { return w->MSComm1->portOpen(); }, 3000));
+        QVERIFY(device->write("back\r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("back\r\n"); }));
+        QCOMPARE(w->Text1->text().count("8101"), 1);
+    }
+
+    // Each failure names the device and the system's reason, and its advice
+    // fits the failure.
+    void reasonsNameTheDeviceAndWhy_data() {
+        QTest::addColumn<bool>("held");
+        QTest::addColumn<QStringList>("said");
+        QTest::newRow("choice of a missing device")
+            << false
+            << QStringList{">> PORT ERROR: 8002 <<\r\nInvalid port number: no serial device\r\n"
+                           "/dev/krt418-no-such-port.\r\n"};
+        QTest::newRow("start-up on a held port")
+            << true
+            << QStringList{"Error #  8005\r\n", "(tst_ports,",
+                           QString::number(QCoreApplication::applicationPid()) + ").\r\n",
+                           "\r\nThe port is held by tst_ports,", "\"Com1\".\r\n"};
+    }
+    void reasonsNameTheDeviceAndWhy() {
+        QFETCH(bool, held);
+        QFETCH(QStringList, said);
+        FakeDevice device;
+        device.attachAs(1);
+        QSerialPort other(device.path());
+        if (held) QVERIFY(other.open(QIODevice::ReadWrite));
+        RDData* w = RDData::instance();
+        if (!held) {
+            QVERIFY(w->MSComm1->portOpen());
+            w->Text1->setText(QString());
+            krt::setChosenBinding(1, QStringLiteral("/dev/krt418-no-such-port"));
+            clickOn(w->Option1[0]);
+        }
+        const QString text = w->Text1->text();
+        for (const QString& part : said)
+            QVERIFY2(text.contains(part), qPrintable(text));
+        QVERIFY2(!text.contains("Serial ports found"), qPrintable(text));
+    }
+
     // A pulled and re-plugged adapter comes back by itself: its stable name
     // (a link here) re-pointed at the new node. Each round gives one loss
     // line and one re-open line, and the device's text flows again.
@@ -236,8 +433,9 @@ private slots:
             QVERIFY(QFile::remove(stable));
             QVERIFY(QFile::link(device->path(), stable));
             QVERIFY(waitUntil([&] { return w->MSComm1->portOpen(); }, 3000));
-            expected += ">> PORT ERROR: 8101 <<\r\n>> PORT REOPENED: " + device->path() +
-                        " <<\r\nround " + QString::number(round) + "\r\n";
+            // The name the operator bound, then the node it leads to now.
+            expected += ">> PORT ERROR: 8101 <<\r\n>> PORT REOPENED: " + stable + " (" +
+                        device->path() + ") <<\r\nround " + QString::number(round) + "\r\n";
             QVERIFY(device->write("round " + QByteArray::number(round) + "\r"));
             QVERIFY(waitUntil(
                 [&] { return w->Text1->text().contains("round " + QString::number(round)); }));

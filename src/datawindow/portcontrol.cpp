@@ -3,6 +3,7 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
+#include "datawindow/wrappedlines.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
 #include "link/serialportcomponent.h"
@@ -22,6 +23,8 @@ void takeInReceived(RDData* w) {
 bool RDData::portStepFailed(PortError error) {
     if (error == PortError::None || error == PortError::DeviceNotOpen) return false;
     appendPortError(error);
+    // The number alone does not say which device or why: a black line does.
+    appendActionLine(wrappedLines(MSComm1->errorDescription(), kHintColumns));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include "datawindow/colours.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
+#include "datawindow/wrappedlines.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"
 #include "link/shownname.h"
@@ -14,6 +15,8 @@
 #include <QMenu>
 #include <QRadioButton>
 #include <QRegularExpressionValidator>
+
+#include <algorithm>
 
 namespace {
 // Longer than any path the system takes; control characters never name a
@@ -42,30 +45,46 @@ void RDData::installPortMenus() {
 
 void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
     const int port = index + 1;
-    const QString bound = krt::currentBinding(port).device;
+    const krt::Binding binding = krt::currentBinding(port);
+    const QString bound = binding.device;
     const QString boundNode = krt::deviceToOpen(bound);
+    const QList<krt::DetectedPort> ports = krt::detectedPorts();
+    const auto isBound = [&](const krt::DetectedPort& found) {
+        return found.path == boundNode || (!found.byId.isEmpty() && found.byId == bound);
+    };
+    const bool boundIsListed = std::any_of(ports.begin(), ports.end(), isBound);
+    // The binding in force comes first when the list would not show it, or
+    // when an option or a variable made it: the operator sees where it came
+    // from before choosing another.
+    const bool fromOutside = binding.source == krt::BindingSource::Option ||
+                             binding.source == krt::BindingSource::Environment;
+    const bool boundFirst =
+        fromOutside || (!boundIsListed && binding.source != krt::BindingSource::Default);
 
     auto* menu = new QMenu(this);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     auto* group = new QActionGroup(menu);
-    const QList<krt::DetectedPort> ports = krt::detectedPorts();
-    for (const krt::DetectedPort& found : ports) {
-        QAction* action = menu->addAction(entryText(found));
+    const auto addChoice = [&](const QString& text, bool ticked, const QString& device) {
+        QAction* action = menu->addAction(text);
         action->setCheckable(true);
-        action->setChecked(found.path == boundNode ||
-                           (!found.byId.isEmpty() && found.byId == bound));
+        action->setChecked(ticked);
         group->addAction(action);
-        const QString path = found.path;
         connect(action, &QAction::triggered, this,
-                [this, index, path] { choosePortDevice(index, path); });
-    }
+                [this, index, device] { choosePortDevice(index, device); });
+    };
+    if (boundFirst)
+        addChoice(krt::shownName(bound) + QStringLiteral("  (") +
+                      krt::sourceText(port, binding.source) + QLatin1Char(')'),
+                  true, bound);
+    for (const krt::DetectedPort& found : ports)
+        addChoice(entryText(found), !boundFirst && isBound(found), found.path);
     if (ports.isEmpty()) menu->addAction(QStringLiteral("No serial port found"))->setEnabled(false);
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("Other device...")), &QAction::triggered, this,
             [this, index] { askForPortDevice(index); });
     const QString fallback = krt::platformDefault(port);
-    connect(menu->addAction(QStringLiteral("Default (") + fallback + QLatin1Char(')')),
-            &QAction::triggered, this, [this, index] { choosePortDevice(index, QString()); });
+    addChoice(QStringLiteral("Default (") + fallback + QLatin1Char(')'),
+              !boundFirst && !boundIsListed, QString());
     menu->popup(globalPosition);
 }
 
@@ -85,8 +104,17 @@ void RDData::askForPortDevice(int index) {
 }
 
 void RDData::choosePortDevice(int index, const QString& device) {
+    const int port = index + 1;
+    // The choice binds for the rest of this run, whatever an option or a
+    // variable says, and whether or not it can be kept for the next start.
     // An empty device gives the port back to the platform's default.
-    krt::saveBinding(index + 1, device);
+    krt::setChosenBinding(port, device.isEmpty() ? krt::platformDefault(port) : device);
+    const QString failure = krt::saveBinding(port, device);
+    if (!failure.isEmpty())
+        appendActionLine(QStringLiteral("COM%1 stays on %2 for this run only: the choice cannot "
+                                        "be remembered (%3).\r\n")
+                             .arg(QString::number(port),
+                                  krt::shownName(krt::currentBinding(port).device), failure));
     // Turning the button on chooses the port; one already on is clicked again.
     if (Option1[index]->isChecked())
         Option1_Click(index);
@@ -94,24 +122,33 @@ void RDData::choosePortDevice(int index, const QString& device) {
         Option1[index]->setChecked(true);
 }
 
-void RDData::appendPortHint() {
-    const QList<krt::DetectedPort> ports = krt::detectedPorts();
+void RDData::appendPortHint(PortError error) {
     QString line;
-    if (ports.isEmpty()) {
-        line = krt::currentBinding(1).source == krt::BindingSource::Default
-                   ? QStringLiteral("No serial port was found and none is chosen for COM1. ")
-                   : QStringLiteral("No serial port was found. ");
-        line += QStringLiteral("Plug the adapter in, then right click on \"Com1\" to choose it.");
+    if (error == PortError::PermissionDenied) {
+        return; // the error's own text says what to do
+    } else if (error == PortError::AlreadyOpen) {
+        // Another port would not help: the device is there, but taken.
+        const QString holder = MSComm1->lockHolder();
+        line = (holder.isEmpty() ? QStringLiteral("Another program holds the port")
+                                 : QStringLiteral("The port is held by ") + holder) +
+               QStringLiteral(". Close it, then click \"Com1\".");
     } else {
-        QStringList names;
-        for (const krt::DetectedPort& port : ports)
-            names << entryText(port);
-        line = QStringLiteral("Serial ports found: ") + names.join(QStringLiteral(", ")) +
-               QStringLiteral(". Right click on \"Com1\" to choose one.");
+        const QList<krt::DetectedPort> ports = krt::detectedPorts();
+        if (ports.isEmpty()) {
+            line = krt::currentBinding(1).source == krt::BindingSource::Default
+                       ? QStringLiteral("No serial port was found and none is chosen for COM1. ")
+                       : QStringLiteral("No serial port was found. ");
+            line +=
+                QStringLiteral("Plug the adapter in, then right click on \"Com1\" to choose it.");
+        } else {
+            QStringList names;
+            for (const krt::DetectedPort& port : ports)
+                names << entryText(port);
+            line = QStringLiteral("Serial ports found: ") + names.join(QStringLiteral(", ")) +
+                   QStringLiteral(". Right click on \"Com1\" to choose one.");
+        }
     }
-    const int inForce = Text1->selColor();
-    append(line + QStringLiteral("\r\n"), colour::Black);
-    Text1->setSelColor(inForce);
+    appendActionLine(wrappedLines(line, kHintColumns));
 }
 
 void RDData::updatePortToolTips() {

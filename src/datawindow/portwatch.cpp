@@ -5,6 +5,8 @@
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
 #include "link/lostdevicewatch.h"
+#include "link/portbinding.h"
+#include "link/serialportcomponent.h"
 #include "link/shownname.h"
 
 void RDData::watchForLostDevice() {
@@ -12,8 +14,13 @@ void RDData::watchForLostDevice() {
         portWatch_ = new LostDeviceWatch(MSComm1, this);
         connect(portWatch_, &LostDeviceWatch::reopened, this, [this](const QString& device) {
             const int inForce = Text1->selColor();
-            append(QStringLiteral(">> PORT REOPENED: ") + krt::shownName(device) +
-                       QStringLiteral(" <<\r\n"),
+            // What the operator bound (a stable name, a link), then the node
+            // it leads to now when that is another name.
+            const QString bound = krt::currentBinding(MSComm1->commPort()).device;
+            QString name = krt::shownName(bound);
+            if (device != bound)
+                name += QStringLiteral(" (") + krt::shownName(device) + QLatin1Char(')');
+            append(QStringLiteral(">> PORT REOPENED: ") + name + QStringLiteral(" <<\r\n"),
                    colour::Black);
             Text1->setSelColor(inForce);
             setTimer1Enabled(true);

@@ -3,6 +3,7 @@
 #include "datawindow/colours.h"
 #include "datawindow/journal.h"
 #include "datawindow/richtextfield.h"
+#include "datawindow/wrappedlines.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
 #include "link/receive.h"
@@ -356,7 +357,7 @@ void RDData::Form_Load() {
     const auto errorText = [this](PortError error) -> QString {
         return QStringLiteral("Error # ") + QLatin1Char(' ') +
                QString::number(printedNumber(error)) + QStringLiteral("\r\n") +
-               MSComm1->errorDescription() + QStringLiteral("\r\n");
+               wrappedLines(MSComm1->errorDescription(), kHintColumns);
     };
     const auto handle = [&](PortError number) {
         if (number == PortError::None || number == PortError::DeviceNotOpen) return true;
@@ -380,7 +381,7 @@ void RDData::Form_Load() {
     // After the error text, a line on how to reach the device.
     if (opened != PortError::None && opened != PortError::DeviceNotOpen &&
         opened != PortError::PortNotOpen)
-        appendPortHint();
+        appendPortHint(opened);
     if (!goOn) return;
 
     for (QWidget* w :

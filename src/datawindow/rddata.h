@@ -199,8 +199,9 @@ private:
     // Binds the port to `device` (empty: the default), saved for the next
     // start, then does what a click on its option button does.
     void choosePortDevice(int index, const QString& device);
-    // After a failed start-up: the ports found and how to choose one.
-    void appendPortHint();
+    // After a failed start-up, what to do: for a port held elsewhere, who
+    // holds it; else the ports found and how to choose one.
+    void appendPortHint(PortError error);
     // "Com1"/"Com2": the device each is bound to, and whether it is open.
     void updatePortToolTips();
     // While a device that went away is missing: open it again when it is back.

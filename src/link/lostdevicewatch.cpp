@@ -3,14 +3,14 @@
 #include "link/serialportcomponent.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace {
 // Only while the device is away; one stat a turn.
 constexpr int WatchIntervalMs = 500;
 
-QString boundNode(const SerialPortComponent& port) {
-    return QFile::decodeName(SerialPortComponent::deviceForPort(port.commPort()));
+// The node as the system names it (a path need not be text).
+QByteArray boundNode(const SerialPortComponent& port) {
+    return SerialPortComponent::deviceForPort(port.commPort());
 }
 } // namespace
 
@@ -22,6 +22,7 @@ LostDeviceWatch::LostDeviceWatch(SerialPortComponent* port, QObject* parent)
 
 void LostDeviceWatch::start() {
     lostNode_ = boundNode(*port_);
+    lostIdentity_ = port_->openedNode();
     lostNodeGone_ = false;
     timer_.start();
 }
@@ -36,16 +37,20 @@ void LostDeviceWatch::check() {
         stop();
         return;
     }
-    const QString node = boundNode(*port_);
-    if (!QFileInfo::exists(node)) {
+    const QByteArray node = boundNode(*port_);
+    const auto identity = krt::nodeIdentity(node);
+    if (!identity) {
         lostNodeGone_ = true;
         return;
     }
     // The node that failed may linger a moment after the loss: only a node
     // that came back, or a new one behind the same name, is worth opening.
-    if (node == lostNode_ && !lostNodeGone_) return;
+    // A node made anew in the old one's place between two looks is another
+    // node, though its path is the same.
+    const bool sameNode = !lostIdentity_ || *identity == *lostIdentity_;
+    if (node == lostNode_ && !lostNodeGone_ && sameNode) return;
     // A device that is not ready yet fails quietly; the watch goes on.
     if (port_->setPortOpen(true) != PortError::None) return;
     stop();
-    emit reopened(node);
+    emit reopened(QFile::decodeName(node));
 }

@@ -1,12 +1,16 @@
 #include "link/portbinding.h"
+
 #include "link/linesettings.h"
 
 #include <QDir>
 #include <QFileInfo>
+#include <QSaveFile>
 #include <QSerialPortInfo>
 #include <QSettings>
 #include <QStringList>
 
+#include <cerrno>
+#include <cstring>
 #include <map>
 
 namespace krt {
@@ -22,9 +26,19 @@ QString& byIdFolderName() {
     return folder;
 }
 
-std::map<int, QString>& optionBindings() {
-    static std::map<int, QString> options;
+std::map<int, QByteArray>& optionBindings() {
+    static std::map<int, QByteArray> options;
     return options;
+}
+
+std::map<int, QString>& chosenBindings() {
+    static std::map<int, QString> chosen;
+    return chosen;
+}
+
+QString valueOr(const std::map<int, QString>& values, int port) {
+    const auto found = values.find(port);
+    return found == values.end() ? QString() : found->second;
 }
 
 QString settingsKey(int port) {
@@ -64,6 +78,18 @@ QList<DetectedPort> systemPorts() {
     return ports;
 }
 
+// Why a file cannot be written in place or replaced (as QSettings does it,
+// through a new file beside it).
+QString whyNotWritable(const QString& path) {
+    if (QFileInfo(path).isDir()) return QString::fromLocal8Bit(std::strerror(EISDIR));
+    QSaveFile probe(path);
+    if (!probe.open(QIODevice::WriteOnly)) return probe.errorString();
+    probe.cancelWriting();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite)) return file.errorString();
+    return QStringLiteral("the settings could not be written");
+}
+
 } // namespace
 
 QList<DetectedPort> detectedPorts() {
@@ -90,12 +116,30 @@ QString platformDefault(int port) {
 #endif
 }
 
-Binding chooseBinding(int port, const QString& option, const QByteArray& environment,
-                      const QString& saved) {
-    if (!option.isEmpty()) return {option, BindingSource::Option};
-    if (!environment.isEmpty()) return {QFile::decodeName(environment), BindingSource::Environment};
-    if (!saved.isEmpty()) return {saved, BindingSource::Saved};
-    return {platformDefault(port), BindingSource::Default};
+Binding chooseBinding(int port, const QString& chosen, const QByteArray& option,
+                      const QByteArray& environment, const QString& saved) {
+    if (!chosen.isEmpty()) return {chosen, BindingSource::Chosen, {}};
+    if (!option.isEmpty()) return {QFile::decodeName(option), BindingSource::Option, option};
+    if (!environment.isEmpty())
+        return {QFile::decodeName(environment), BindingSource::Environment, environment};
+    if (!saved.isEmpty()) return {saved, BindingSource::Saved, {}};
+    return {platformDefault(port), BindingSource::Default, {}};
+}
+
+QString sourceText(int port, BindingSource source) {
+    switch (source) {
+    case BindingSource::Chosen:
+        return QStringLiteral("chosen");
+    case BindingSource::Option:
+        return QStringLiteral("from --com%1").arg(port);
+    case BindingSource::Environment:
+        return QStringLiteral("from ") + QString::fromLatin1(environmentName(port));
+    case BindingSource::Saved:
+        return QStringLiteral("saved");
+    case BindingSource::Default:
+        break;
+    }
+    return QStringLiteral("default");
 }
 
 QByteArray environmentName(int port) {
@@ -105,15 +149,23 @@ QByteArray environmentName(int port) {
 Binding currentBinding(int port) {
     if (port < 1 || port > 16) return {};
     const auto option = optionBindings().find(port);
-    return chooseBinding(port, option == optionBindings().end() ? QString() : option->second,
+    return chooseBinding(port, valueOr(chosenBindings(), port),
+                         option == optionBindings().end() ? QByteArray() : option->second,
                          qgetenv(environmentName(port).constData()), savedBinding(port));
 }
 
-void setOptionBinding(int port, const QString& device) {
+void setOptionBinding(int port, const QByteArray& device) {
     if (device.isEmpty())
         optionBindings().erase(port);
     else
         optionBindings()[port] = device;
+}
+
+void setChosenBinding(int port, const QString& device) {
+    if (device.isEmpty())
+        chosenBindings().erase(port);
+    else
+        chosenBindings()[port] = device;
 }
 
 QString savedBinding(int port) {
@@ -124,9 +176,14 @@ QString savedBinding(int port) {
     return value.typeId() == QMetaType::QString ? value.toString() : QString();
 }
 
-void saveBinding(int port, const QString& device) {
+QString saveBinding(int port, const QString& device) {
     QSettings settings;
     settings.setValue(settingsKey(port), stableNameFor(device, detectedPorts()));
+    settings.sync();
+    if (settings.status() == QSettings::NoError) return QString();
+    // QSettings tells only that it failed; the system tells why.
+    return QDir::toNativeSeparators(settings.fileName()) + QStringLiteral(": ") +
+           whyNotWritable(settings.fileName());
 }
 
 QString deviceToOpen(const QString& bound) {

@@ -29,30 +29,46 @@ void setPortLister(std::function<QList<DetectedPort>()> lister);
 void setByIdFolder(const QString& folder);
 QString byIdFolder();
 
-enum class BindingSource { Option, Environment, Saved, Default };
+// Strongest first. Chosen is the operator's choice in the port menu, which
+// binds for the rest of the run whatever the option or variable says.
+enum class BindingSource { Chosen, Option, Environment, Saved, Default };
 
 struct Binding {
     QString device; // as bound: a node, or a stable name to follow
     BindingSource source = BindingSource::Default;
+    // The system's own bytes of an option's or variable's path, which need
+    // not be text (empty for the other sources).
+    QByteArray systemName;
 };
+
+// Where a binding came from, as the port menu tells it: "from --com1",
+// "from KRT418_COM1", "chosen", "saved", "default".
+QString sourceText(int port, BindingSource source);
 
 // The platform's own name for COMn: /dev/ttyS0 for COM1 on Linux, COM1 on
 // Windows. Empty for a number without a port.
 QString platformDefault(int port);
 
-// Strongest first: the command-line option, the environment variable, the
-// operator's saved choice, the platform default. Empty texts do not bind.
-Binding chooseBinding(int port, const QString& option, const QByteArray& environment,
-                      const QString& saved);
+// Strongest first: the operator's choice in this run, the command-line
+// option, the environment variable, the operator's saved choice, the
+// platform default. Empty values do not bind. Option and variable are the
+// system's bytes, taken as they are.
+Binding chooseBinding(int port, const QString& chosen, const QByteArray& option,
+                      const QByteArray& environment, const QString& saved);
 
-// The binding in force for COMn, from this process's options, KRT418_COMn,
-// and the saved settings.
+// The binding in force for COMn, from the choice made in this run, this
+// process's options, KRT418_COMn, and the saved settings.
 Binding currentBinding(int port);
 // A --com1/--com2 option for the rest of this run; empty removes it.
-void setOptionBinding(int port, const QString& device);
+void setOptionBinding(int port, const QByteArray& device);
+// The operator's choice in the port menu, in force for the rest of this run;
+// empty removes it.
+void setChosenBinding(int port, const QString& device);
 // The operator's choice, kept for the next start: the stable name where one
-// points at `device`, so the adapter is found again in any USB socket.
-void saveBinding(int port, const QString& device);
+// points at `device`, so the adapter is found again in any USB socket. An
+// empty device forgets the choice. Returns why it could not be kept (the
+// settings file and the system's reason), empty when it was.
+QString saveBinding(int port, const QString& device);
 QString savedBinding(int port);
 
 // The device node to open for a bound name: a stable name is followed to

@@ -33,12 +33,10 @@ SerialPortComponent::~SerialPortComponent() {
 
 QByteArray SerialPortComponent::deviceForPort(int port) {
     const krt::Binding binding = krt::currentBinding(port);
-    if (binding.source == krt::BindingSource::Environment) {
-        // The environment's bytes go to the system as they are, even where
-        // they are no text.
-        const QByteArray raw = qgetenv(krt::environmentName(port).constData());
-        if (QFile::encodeName(QFile::decodeName(raw)) != raw) return raw;
-    }
+    // An option's or variable's bytes go to the system as they are, even
+    // where they are no text.
+    const QByteArray& raw = binding.systemName;
+    if (!raw.isEmpty() && QFile::encodeName(QFile::decodeName(raw)) != raw) return raw;
     return QFile::encodeName(krt::deviceToOpen(binding.device));
 }
 
@@ -67,6 +65,38 @@ std::optional<QString> textName(const QByteArray& device) {
 #ifdef Q_OS_UNIX
 QString systemErrorText(int error) {
     return QString::fromLocal8Bit(std::strerror(error));
+}
+
+// Who holds a port's lock file, as the file tells it: its first line is the
+// process number, and Qt programs write their name on the second.
+// "krt418, process 4242"; empty when no lock file tells.
+QString readLockHolder(const QString& lockName) {
+    const QString folders[] = {QStringLiteral("/var/lock"),
+                               QStringLiteral("/etc/locks"),
+                               QStringLiteral("/var/spool/locks"),
+                               QStringLiteral("/var/spool/uucp"),
+                               QStringLiteral("/tmp"),
+                               QStringLiteral("/var/tmp"),
+                               QStringLiteral("/var/lock/lockdev"),
+                               QStringLiteral("/run/lock")};
+    for (const QString& folder : folders) {
+        QFile lock(folder + QLatin1Char('/') + lockName);
+        if (!lock.open(QIODevice::ReadOnly)) continue;
+        const QList<QByteArray> lines = lock.read(4096).split('\n');
+        bool ok = false;
+        const qint64 pid = lines.value(0).trimmed().toLongLong(&ok);
+        if (!ok || pid <= 0) return QString();
+        QByteArray name = lines.value(1).trimmed();
+        if (name.isEmpty()) {
+            QFile comm(QStringLiteral("/proc/%1/comm").arg(pid));
+            if (comm.open(QIODevice::ReadOnly)) name = comm.readAll().trimmed();
+        }
+        const QString process = QStringLiteral("process %1").arg(pid);
+        return name.isEmpty()
+                   ? process
+                   : krt::shownName(QString::fromLocal8Bit(name)) + QStringLiteral(", ") + process;
+    }
+    return QString();
 }
 #endif
 
@@ -168,6 +198,13 @@ PortError SerialPortComponent::mapOpenError(QSerialPort::SerialPortError error,
                         QStringLiteral("%1 cannot be locked: the name of its lock file is too "
                                        "long (%2).")
                             .arg(shown, systemErrorText(ENAMETOOLONG)));
+        const QString holder = readLockHolder(lockName);
+        lockHolder_ = holder;
+        if (!holder.isEmpty())
+            return fail(PortError::AlreadyOpen,
+                        QStringLiteral("Port already open: %1 is in use by another program "
+                                       "(%2).")
+                            .arg(shown, holder));
 #endif
         return fail(
             PortError::AlreadyOpen,
@@ -212,6 +249,7 @@ PortError SerialPortComponent::setPortOpen(bool open) {
         return fail(PortError::InvalidSettings,
                     QStringLiteral("Invalid property value: settings \"%1\".").arg(settings_));
     device_ = device;
+    lockHolder_.clear();
     const std::optional<QString> name = textName(device);
     if (!name) {
 #ifdef Q_OS_UNIX
@@ -235,6 +273,7 @@ PortError SerialPortComponent::setPortOpen(bool open) {
     }
     // A few drivers forget the settings made before the open; set them again.
     applySettings();
+    openedNode_ = krt::nodeIdentityOf(port_.handle());
     qCDebug(lcLink) << "COM" << commPort_ << "open";
     return PortError::None;
 }

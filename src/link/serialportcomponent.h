@@ -3,6 +3,7 @@
 // open/close, Output, Input, RTS, and error numbers the callers tell apart.
 
 #include "link/linesettings.h"
+#include "link/nodeidentity.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -62,6 +63,13 @@ public:
     // Bytes received and not yet taken by input().
     qint64 bytesWaiting() const;
 
+    // The device node the last successful open stood on.
+    std::optional<krt::NodeIdentity> openedNode() const { return openedNode_; }
+
+    // After 8005: the program that holds the device ("krt418, process
+    // 4242"), when its lock file tells; else empty.
+    QString lockHolder() const { return lockHolder_; }
+
     PortError errorNumber() const { return errorNumber_; }
     QString errorDescription() const { return errorDescription_; }
 
@@ -92,8 +100,10 @@ private:
     bool losing_ = false;
     // The device opened last, as the operator named it.
     QByteArray device_;
+    std::optional<krt::NodeIdentity> openedNode_;
     // Received before a close or a loss and not yet taken, from unreadFrom_ on.
     QByteArray unread_;
     qsizetype unreadFrom_ = 0;
     QString errorDescription_;
+    QString lockHolder_;
 };

@@ -5,22 +5,86 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QFileInfo>
 
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
 
 namespace krt {
 namespace {
 
-void print(FILE* stream, const QString& text) {
+// False when the text did not all reach the stream (a full disk, a closed
+// pipe); errno then tells why.
+bool print(FILE* stream, const QString& text) {
     const QByteArray bytes = text.toLocal8Bit();
-    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
-    std::fflush(stream);
+    errno = 0;
+    const size_t written = std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
+    return std::fflush(stream) == 0 && written == size_t(bytes.size()) && !std::ferror(stream);
+}
+
+// The answer to --help, --version or --list-ports: exit status 0 only when
+// it was written whole.
+int answer(const QString& program, const QString& text) {
+    if (print(stdout, text)) return 0;
+    const int e = errno;
+    print(stderr, program + QStringLiteral(": cannot write the output: ") +
+                      QString::fromLocal8Bit(std::strerror(e != 0 ? e : EIO)) + QLatin1Char('\n'));
+    return 1;
+}
+
+// Qt's own options, which every Qt program takes; the toolkit takes them out
+// of the command line itself when the windows start. Those that name a value
+// take the next argument, as Qt reads them.
+bool isToolkitOption(QByteArray arg, bool* takesValue) {
+    static const char* const withValue[] = {
+        "-platform",    "-platformpluginpath", "-platformtheme", "-plugin", "-qwindowgeometry",
+        "-qwindowicon", "-qwindowtitle",       "-session",       "-style",  "-stylesheet",
+        "-display",     "-geometry",           "-title",         "-icon",   "-name",
+        "-visual"};
+    static const char* const flags[] = {"-reverse", "-widgetcount", "-nograb",
+                                        "-dograb",  "-testability", "-sync"};
+    static const char* const joined[] = {"-style=", "-stylesheet=", "-qmljsdebugger="};
+    if (arg.startsWith("--")) arg.remove(0, 1);
+    *takesValue = false;
+    for (const char* option : joined)
+        if (arg.startsWith(option)) return true;
+    for (const char* option : flags)
+        if (arg == option) return true;
+    for (const char* option : withValue) {
+        if (arg == option) {
+            *takesValue = true;
+            return true;
+        }
+    }
+    return false;
+}
+
+// Arguments as the parser reads them: one character a byte, so that a value
+// comes back as the very bytes given (a path need not be valid text).
+// Qt's own options are left out.
+QStringList parserArguments(const QByteArrayList& arguments) {
+    QStringList list;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        bool takesValue = false;
+        if (i > 0 && isToolkitOption(arguments[i], &takesValue)) {
+            if (takesValue) ++i;
+            continue;
+        }
+        list << QString::fromLatin1(arguments[i]);
+    }
+    return list;
+}
+
+// A text of the parser's that quotes an argument, back in the system's encoding.
+QString shownArgumentText(const QString& text) {
+    return QString::fromLocal8Bit(text.toLatin1());
 }
 
 } // namespace
 
-std::optional<int> handleCommandLine(const QStringList& arguments) {
+std::optional<int> handleCommandLine(const QByteArrayList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Controls a KRT 418 timing device over a serial line."));
@@ -47,15 +111,15 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
                                         QStringLiteral("folder"));
     parser.addOptions({help, version, listPorts, com1, com2, noJournal, journalDir});
 
-    const QString program = QFileInfo(arguments.value(0)).fileName();
-    if (!parser.parse(arguments)) {
-        print(stderr, program + QStringLiteral(": ") + parser.errorText() +
+    const QString program = QFileInfo(QFile::decodeName(arguments.value(0))).fileName();
+    if (!parser.parse(parserArguments(arguments))) {
+        print(stderr, program + QStringLiteral(": ") + shownArgumentText(parser.errorText()) +
                           QStringLiteral(" (see --help)\n"));
         return 2;
     }
     if (!parser.positionalArguments().isEmpty()) {
         print(stderr, program + QStringLiteral(": unexpected argument '") +
-                          parser.positionalArguments().first() +
+                          shownArgumentText(parser.positionalArguments().first()) +
                           QStringLiteral("' (see --help)\n"));
         return 2;
     }
@@ -66,24 +130,19 @@ std::optional<int> handleCommandLine(const QStringList& arguments) {
             return 2;
         }
     }
-    if (parser.isSet(help)) {
-        // helpText() names the program after the running application.
-        print(stdout, parser.helpText());
-        return 0;
-    }
-    if (parser.isSet(version)) {
-        print(stdout, program + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
-                          QLatin1Char('\n'));
-        return 0;
-    }
-    if (parser.isSet(listPorts)) {
-        print(stdout, describePorts(detectedPorts()));
-        return 0;
-    }
-    if (parser.isSet(com1)) setOptionBinding(1, parser.value(com1));
-    if (parser.isSet(com2)) setOptionBinding(2, parser.value(com2));
+    // helpText() names the program after the running application.
+    if (parser.isSet(help)) return answer(program, parser.helpText());
+    if (parser.isSet(version))
+        return answer(program, program + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
+                                   QLatin1Char('\n'));
+    // The paths exactly as given, byte for byte.
+    if (parser.isSet(com1)) setOptionBinding(1, parser.value(com1).toLatin1());
+    if (parser.isSet(com2)) setOptionBinding(2, parser.value(com2).toLatin1());
+    // After the bindings: the list marks the ports they bind.
+    if (parser.isSet(listPorts)) return answer(program, describePorts(detectedPorts()));
     if (parser.isSet(noJournal)) Journal::options().enabled = false;
-    if (parser.isSet(journalDir)) Journal::options().folder = parser.value(journalDir);
+    if (parser.isSet(journalDir))
+        Journal::options().folder = QFile::decodeName(parser.value(journalDir).toLatin1());
     return std::nullopt;
 }
 

@@ -54,8 +54,12 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
     {
         // The options are read before any window (or display) is needed, so
         // --help and --list-ports answer on a terminal without a desktop.
+        // They are the system's bytes, read before Qt takes any of them.
+        QByteArrayList arguments;
+        for (int i = 0; i < argc; ++i)
+            arguments << QByteArray(argv[i]);
         QCoreApplication options(argc, argv);
-        if (const auto status = handleCommandLine(QCoreApplication::arguments())) return *status;
+        if (const auto status = handleCommandLine(arguments)) return *status;
     }
     QApplication app(argc, argv);
     setUpApplication();
