@@ -39,32 +39,41 @@ QString flowControlImage(char byte) {
 
 namespace {
 
-const std::array<Command, static_cast<int>(Cmd::Count)> kCommands = {{
-    {Cmd::GetDate, "QD", ">> GET DATE <<", "GetDate"},
-    {Cmd::MemFree, "QM", ">> MEMORY FREE <<", "MemFree"},
-    {Cmd::ViewParameters, "QP", ">> VIEW PARAMETERS <<", "ViewP"},
-    {Cmd::NewSession, "CS", ">> NEW SESSION <<", "NewSession"},
-    {Cmd::UploadTimes, "CU", ">> UPLOAD TIMES <<", "UploadTimes"},
-    {Cmd::UploadPrint, "CA", ">> UPLOAD TIMES & PRINT <<", "UploadPrint"},
-    {Cmd::ClearMemory, "CC", ">> CLEAR MEMORY <<", "ClearMemory"},
-    {Cmd::SetDefaults, "CD", ">> SET DEFAULTS <<", "SetDefaults"},
-    {Cmd::BuzzerOn, "PB", ">> BUZZER ON <<", "buzzer"},
-    {Cmd::BuzzerOff, "Pb", ">> BUZZER OFF <<", "buzzer"},
-    {Cmd::LockInputs, "Pe", ">> LOCK INPUT 5-16 <<", "lockinput"},
-    {Cmd::UnlockInputs, "PE", ">> UNLOCK INPUT 5-16 <<", "lockinput"},
-    {Cmd::Speed9600, "PC", ">> PC SPEED 9600 bds <<", "Command2"},
-    {Cmd::Speed19200, "Pc", ">> PC SPEED 19200 bds <<", "Command2"},
-    {Cmd::Printer0, "PP0", ">> SET PRINTER : S <<", "WaccuracyP"},
-    {Cmd::Printer1, "PP1", ">> SET PRINTER : 1/10 S <<", "WaccuracyP"},
-    {Cmd::Printer2, "PP2", ">> SET PRINTER : 1/100 S <<", "WaccuracyP"},
-    {Cmd::Printer3, "PP3", ">> SET PRINTER : 1/1'000 S <<", "WaccuracyP"},
-    {Cmd::Printer4, "PP4", ">> SET PRINTER : 1/10'000 S <<", "WaccuracyP"},
-    {Cmd::RunTimeOff, "Pl", ">> SET RUN SELECTION : OFF <<", "WaccuracyR"},
-    {Cmd::RunTimeTenths, "PL", ">> SET RUN SELECTION : 1/10 S <<", "WaccuracyR"},
-    {Cmd::LinkPrinter, "LP", ">> LINK PRINTER <<", "ManualWindow"},
-    {Cmd::LinkLine, "LL", ">> LINK LINE <<", "ManualWindow"},
-    {Cmd::LinkOff, "LX", ">> LINK OFF <<", "ManualWindow"},
+// One row per command, in the order of Cmd: the compiler refuses a row out
+// of its place (see below), so an id always finds its own bytes.
+constexpr std::array<Command, static_cast<int>(Cmd::Count)> kCommands = {{
+    {Cmd::GetDate, "QD", ">> GET DATE <<"},
+    {Cmd::MemFree, "QM", ">> MEMORY FREE <<"},
+    {Cmd::ViewParameters, "QP", ">> VIEW PARAMETERS <<"},
+    {Cmd::NewSession, "CS", ">> NEW SESSION <<"},
+    {Cmd::UploadTimes, "CU", ">> UPLOAD TIMES <<"},
+    {Cmd::UploadPrint, "CA", ">> UPLOAD TIMES & PRINT <<"},
+    {Cmd::ClearMemory, "CC", ">> CLEAR MEMORY <<"},
+    {Cmd::SetDefaults, "CD", ">> SET DEFAULTS <<"},
+    {Cmd::BuzzerOn, "PB", ">> BUZZER ON <<"},
+    {Cmd::BuzzerOff, "Pb", ">> BUZZER OFF <<"},
+    {Cmd::LockInputs, "Pe", ">> LOCK INPUT 5-16 <<"},
+    {Cmd::UnlockInputs, "PE", ">> UNLOCK INPUT 5-16 <<"},
+    {Cmd::Speed9600, "PC", ">> PC SPEED 9600 bds <<"},
+    {Cmd::Speed19200, "Pc", ">> PC SPEED 19200 bds <<"},
+    {Cmd::Printer0, "PP0", ">> SET PRINTER : S <<"},
+    {Cmd::Printer1, "PP1", ">> SET PRINTER : 1/10 S <<"},
+    {Cmd::Printer2, "PP2", ">> SET PRINTER : 1/100 S <<"},
+    {Cmd::Printer3, "PP3", ">> SET PRINTER : 1/1'000 S <<"},
+    {Cmd::Printer4, "PP4", ">> SET PRINTER : 1/10'000 S <<"},
+    {Cmd::RunTimeOff, "Pl", ">> SET RUN SELECTION : OFF <<"},
+    {Cmd::RunTimeTenths, "PL", ">> SET RUN SELECTION : 1/10 S <<"},
+    {Cmd::LinkPrinter, "LP", ">> LINK PRINTER <<"},
+    {Cmd::LinkLine, "LL", ">> LINK LINE <<"},
+    {Cmd::LinkOff, "LX", ">> LINK OFF <<"},
 }};
+
+constexpr bool rowsInOrderOfCmd() {
+    for (std::size_t i = 0; i < kCommands.size(); ++i)
+        if (static_cast<std::size_t>(kCommands[i].id) != i) return false;
+    return true;
+}
+static_assert(rowsInOrderOfCmd(), "kCommands must have one row per Cmd, in the order of Cmd");
 
 } // namespace
 

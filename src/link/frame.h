@@ -62,7 +62,6 @@ struct Command {
     Cmd id;
     const char* payload;
     const char* title; // the whole title line, without line end
-    const char* sentBy;
 };
 
 const Command& command(Cmd id);
