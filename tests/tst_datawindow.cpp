@@ -6,6 +6,7 @@
 #include "dialogs/locktime.h"
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "link/linesettings.h"
 #include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
@@ -43,7 +44,7 @@ private slots:
         QVERIFY(w->MSComm1->portOpen());
         QCOMPARE(w->MSComm1->commPort(), 1);
         QCOMPARE(w->MSComm1->settings(), QString("9600,N,8,1"));
-        QCOMPARE(w->MSComm1->inputLen(), 31);
+        QCOMPARE(w->MSComm1->inputLen(), krt::line::InputLengthBytes);
         QCOMPARE(w->MSComm1->port()->baudRate(), 9600);
         QCOMPARE(w->windowTitle(), QString("Read Data"));
         QCOMPARE(w->Text1->text(), QString());
@@ -148,14 +149,14 @@ private slots:
                  QString("[0]>> GET DATE <<\n[255]<02>QD<95><03>\n"
                          "[16711680]<ACK>\n07.02.97 14:30:00             \n"));
         QCOMPARE(w->Text1->selColor(), colour::Red);
-        // At most 31 characters a tick: a long answer arrives in pieces, each
-        // transformed on its own, so every first CR of a piece gets its LF.
+        // At most an input length a tick: a long answer arrives in pieces,
+        // each transformed on its own, so every first CR of a piece gets its LF.
         w->Text1->setText(QString());
-        const QByteArray lines = QByteArray(30, 'A') + '\r' + QByteArray(30, 'B') + '\r';
-        QVERIFY(device->write(lines));
-        QVERIFY(waitUntil([&] { return w->Text1->length() >= 62; }));
-        QCOMPARE(w->Text1->text(),
-                 QString(QByteArray(30, 'A') + "\r\n" + QByteArray(30, 'B') + "\r\n"));
+        const QByteArray a(krt::line::InputLengthBytes - 1, 'A');
+        const QByteArray b(krt::line::InputLengthBytes - 1, 'B');
+        QVERIFY(device->write(a + '\r' + b + '\r'));
+        QVERIFY(waitUntil([&] { return w->Text1->length() >= 2 * (a.size() + 1); }));
+        QCOMPARE(w->Text1->text(), QString(a + "\r\n" + b + "\r\n"));
     }
 
     void everyByteValueArrivesAsItsCharacter() {

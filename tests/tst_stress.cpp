@@ -10,6 +10,7 @@
 #include "dialogs/waccuracyr.h"
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "link/linesettings.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "testsupport.h"
@@ -82,7 +83,7 @@ double cpuPercentWhileIdle(int ms) {
 }
 
 // Watches every insertion into the data field. Each blue one must be the next
-// piece of the device's stream, at most 31 bytes, transformed on its own; the
+// piece of the device's stream, at most an input length, transformed on its own; the
 // others (titles, images, error lines) are kept in order for the test.
 class FieldLog {
 public:
@@ -118,7 +119,9 @@ private:
         // ACK adds 5 characters and NAK 6 (each with its CR), the line feed 1.
         for (int extra : {0, 1, 6, 7, 12, 5, 11}) {
             const qsizetype length = text.size() - extra;
-            if (length < 1 || length > 31 || taken_ + length > stream_.size()) continue;
+            if (length < 1 || length > krt::line::InputLengthBytes ||
+                taken_ + length > stream_.size())
+                continue;
             if (transformChunk(stream_.mid(taken_, length)) == text) {
                 taken_ += length;
                 ++chunks_;
@@ -247,7 +250,7 @@ private slots:
                  qPrintable(QStringLiteral("%1 of %2 bytes").arg(log.taken()).arg(stream.size())));
         QVERIFY2(log.failure().isEmpty(), qPrintable(log.failure()));
         QVERIFY(log.notFromDevice().isEmpty());
-        QVERIFY(log.chunks() >= stream.size() / 31);
+        QVERIFY(log.chunks() >= stream.size() / krt::line::InputLengthBytes);
         QVERIFY(w->Text1->text() == log.expectedText());
         QCOMPARE(charactersNotIn(w->Text1, colour::Blue), 0);
         QVERIFY(w->Text1->isEnabled());

@@ -3,8 +3,10 @@
 
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "link/linesettings.h"
 #include "link/linklog.h"
 #include "link/portbinding.h"
+#include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "link/shownname.h"
 
@@ -96,6 +98,31 @@ private slots:
             QCOMPARE(quint8(bytes.at(i)), quint8(i));
         QCOMPARE(bytes.at(256), '?');
         QCOMPARE(krt::fromWire(bytes.left(256)), text.left(256));
+    }
+
+    // The transform acts on the first ACK, NAK and CR of each read, so the
+    // read size is part of the rule: answers that come in back to back,
+    // taken an input length at a time, show every ACK and NAK spelled out.
+    void answersBackToBackKeepEveryAcknowledge_data() {
+        QTest::addColumn<QByteArray>("stream");
+        QTest::addColumn<QString>("shown");
+        const QByteArray a(krt::line::DeviceLineChars, 'A'), b(krt::line::DeviceLineChars, 'B');
+        QTest::newRow("two answers")
+            << "\x06" + a + "\r\x06" + b + "\r"
+            << QString::fromLatin1("<ACK>\r\n" + a + "\r\n<ACK>\r" + b.left(29) + "B\r\n");
+        QTest::newRow("refused, then answered")
+            << "\x15\x06" + a + "\r"
+            << QString::fromLatin1("<NACK>\r\n<ACK>\r" + a.left(29) + "A\r\n");
+    }
+    void answersBackToBackKeepEveryAcknowledge() {
+        QFETCH(QByteArray, stream);
+        QString shown;
+        for (qsizetype at = 0; at < stream.size(); at += krt::line::InputLengthBytes)
+            shown += transformChunk(stream.mid(at, krt::line::InputLengthBytes));
+        QTEST(shown, "shown");
+        QVERIFY(!shown.contains(QChar(krt::ACK)) && !shown.contains(QChar(krt::NAK)));
+        // Two answers in one read: the second acknowledge stays a raw byte.
+        QCOMPARE(transformChunk("\x06x\x06"), QString("<ACK>\r\nx\x06"));
     }
 
     void tableConstantsFollowTheRule_data() {

@@ -8,8 +8,15 @@ namespace krt::line {
 constexpr char Settings9600[] = "9600,N,8,1";
 constexpr char Settings19200[] = "19200,N,8,1";
 
-// The most bytes one receive tick takes from the port.
-constexpr int InputLengthBytes = 31;
+// The device answers in lines of this many characters, padded with spaces,
+// each followed by a CR.
+constexpr int DeviceLineChars = 30;
+
+// The most bytes one receive tick takes from the port: one device line with
+// its CR. The receive transform spells out only the first ACK and NAK of a
+// read and gives only its first CR a line feed, so a larger read would let
+// two answers share one read and a raw ACK reach the data field.
+constexpr int InputLengthBytes = DeviceLineChars + 1;
 
 // Pauses of the manual window's message sequences, in milliseconds: after
 // the link frame, after the message text, and after the closing frame
