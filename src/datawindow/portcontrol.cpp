@@ -32,14 +32,13 @@ void RDData::Option1_Click(int index) {
     // The operator's choice ends any watch for a device that went away.
     stopWatchingLostDevice();
     setTimer1Enabled(false);
-    // From here on the first error other than 8012 ends the choice: the port
-    // stays closed and the receive loop stopped.
-    if (portStepFailed(MSComm1->setPortOpen(false))) return;
-    takeInReceived(this);
-    if (portStepFailed(MSComm1->setCommPort(index + 1))) return;
-    MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
-    MSComm1->setInputLen(krt::line::InputLengthBytes);
-    if (portStepFailed(MSComm1->setPortOpen(true))) return;
+    // The first error other than 8012 ends the choice: the port stays
+    // closed and the receive loop stopped.
+    const auto outcome = MSComm1->openPort(
+        index + 1, QLatin1String(krt::line::Settings9600),
+        [this](OpenStep, PortError error) { return portStepFailed(error); },
+        [this] { takeInReceived(this); });
+    if (outcome.error != PortError::None) return;
     setTimer1Enabled(true);
     rememberedPort = static_cast<qint16>(index + 1);
 }
@@ -64,19 +63,18 @@ void RDData::Command2_Click() {
     sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
 
     setTimer1Enabled(false);
-    if (portStepFailed(MSComm1->setPortOpen(false))) return;
-    takeInReceived(this);
-    if (portStepFailed(MSComm1->setCommPort(rememberedPort))) return;
-    if (Command2->text() == QLatin1String("9600 bds")) {
-        MSComm1->setSettings(QLatin1String(krt::line::Settings19200));
-        Command2->setText(QStringLiteral("19200 bds"));
-    } else {
-        MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
-        Command2->setText(QStringLiteral("9600 bds"));
+    const bool toFast = Command2->text() == QLatin1String("9600 bds");
+    const auto outcome = MSComm1->openPort(
+        rememberedPort, QLatin1String(toFast ? krt::line::Settings19200 : krt::line::Settings9600),
+        [this](OpenStep, PortError error) { return portStepFailed(error); },
+        [this] { takeInReceived(this); });
+    // Once the port is chosen the caption tells the speed it is set to,
+    // whether or not it then opens.
+    if (outcome.step == OpenStep::Open) {
+        Command2->setText(toFast ? QStringLiteral("19200 bds") : QStringLiteral("9600 bds"));
+        Command2->setAccessibleName(Command2->text());
     }
-    Command2->setAccessibleName(Command2->text());
-    MSComm1->setInputLen(krt::line::InputLengthBytes);
-    if (portStepFailed(MSComm1->setPortOpen(true))) return;
+    if (outcome.error != PortError::None) return;
     setTimer1Enabled(true);
 }
 

@@ -373,22 +373,20 @@ void RDData::Form_Load() {
         return true;
     };
 
-    if (!handle(MSComm1->setCommPort(1))) return;
-    MSComm1->setSettings(QLatin1String(krt::line::Settings9600));
-    MSComm1->setInputLen(krt::line::InputLengthBytes);
-    const PortError opened = MSComm1->setPortOpen(true);
-    const bool goOn = handle(opened);
-    // After the error text, a line on how to reach the device.
+    bool ended = false;
+    const auto outcome =
+        MSComm1->openPort(1, QLatin1String(krt::line::Settings9600),
+                          [&](OpenStep, PortError error) { return ended = !handle(error); });
+    // After the error text of a failed open, a line on how to reach the device.
+    const PortError opened = outcome.step == OpenStep::Open ? outcome.error : PortError::None;
     if (opened != PortError::None && opened != PortError::DeviceNotOpen &&
         opened != PortError::PortNotOpen)
         appendPortHint(opened);
-    if (!goOn) return;
+    if (ended) return;
 
-    for (QWidget* w :
-         std::initializer_list<QWidget*>{SetDate, GetDate, MemFree, ViewP, SetDefaults, NewSession,
-                                         UploadTimes, UploadPrint, ClearMemory, buzzer, lockinput,
-                                         Manual, Channel1, Channel4, Others, AccuracyR, AccuracyP})
-        w->setEnabled(true);
+    // The command buttons are enabled from their creation and nothing
+    // disables them before this point, so start-up has none to enable: they
+    // stay usable whatever the port did, and a failed command reports itself.
     Myhelp->setText(QString::fromLatin1(kHelpReady));
 }
 

@@ -49,8 +49,12 @@ void LostDeviceWatch::check() {
     // node, though its path is the same.
     const bool sameNode = !lostIdentity_ || *identity == *lostIdentity_;
     if (node == lostNode_ && !lostNodeGone_ && sameNode) return;
-    // A device that is not ready yet fails quietly; the watch goes on.
-    if (port_->setPortOpen(true) != PortError::None) return;
+    // Opened the one way ports are opened, with the port and settings in
+    // force. A device that is not ready yet fails quietly; the watch goes on.
+    const auto outcome =
+        port_->openPort(port_->commPort(), port_->settings(),
+                        [](OpenStep step, PortError) { return step != OpenStep::Close; });
+    if (outcome.error != PortError::None) return;
     stop();
     emit reopened(QFile::decodeName(node));
 }

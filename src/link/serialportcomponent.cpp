@@ -278,6 +278,22 @@ PortError SerialPortComponent::setPortOpen(bool open) {
     return PortError::None;
 }
 
+SerialPortComponent::OpenOutcome
+SerialPortComponent::openPort(int port, const QString& settings, const StepFailed& failed,
+                              const std::function<void()>& closed) {
+    PortError error = setPortOpen(false);
+    if (error != PortError::None && failed(OpenStep::Close, error)) return {OpenStep::Close, error};
+    if (closed) closed();
+    error = setCommPort(port);
+    if (error != PortError::None && failed(OpenStep::ChoosePort, error))
+        return {OpenStep::ChoosePort, error};
+    setSettings(settings);
+    setInputLen(krt::line::InputLengthBytes);
+    error = setPortOpen(true);
+    if (error != PortError::None) failed(OpenStep::Open, error);
+    return {OpenStep::Open, error};
+}
+
 PortError SerialPortComponent::output(const QByteArray& bytes) {
     if (!port_.isOpen())
         return fail(PortError::PortNotOpen,

@@ -10,6 +10,8 @@
 #include <QSerialPort>
 #include <QString>
 
+#include <functional>
+
 // What a port operation came to. The values are the numbers the operator
 // reads in ">> PORT ERROR: n <<" and "Error #  n".
 enum class PortError {
@@ -28,6 +30,9 @@ enum class PortError {
 constexpr int printedNumber(PortError error) {
     return static_cast<int>(error);
 }
+
+// The steps of opening a port, in their order.
+enum class OpenStep { Close, ChoosePort, Open };
 
 class SerialPortComponent : public QObject {
     Q_OBJECT
@@ -48,6 +53,21 @@ public:
     QString settings() const { return settings_; }
     void setInputLen(int length) { inputLen_ = length; }
     int inputLen() const { return inputLen_; }
+
+    // The one way a port is opened, at start-up, on a port choice, on a
+    // line-speed switch and when a lost device is back: close what is open,
+    // choose the port number, set the line settings and the input length,
+    // open. A failed step is handed to `failed`, which reports it as its
+    // caller must and says whether the sequence ends there. `closed` runs
+    // after the close (the receive loop takes in what was received).
+    // Returns the step the sequence ended at and its result.
+    struct OpenOutcome {
+        OpenStep step = OpenStep::Open;
+        PortError error = PortError::None;
+    };
+    using StepFailed = std::function<bool(OpenStep, PortError)>;
+    OpenOutcome openPort(int port, const QString& settings, const StepFailed& failed,
+                         const std::function<void()>& closed = {});
 
     // Each operation returns PortError::None or the error; errorNumber() and
     // errorDescription() then tell the last failure. Closing keeps what was
