@@ -1,36 +1,50 @@
 // The data window's buttons that open a dialog or the manual window.
 
+#include "datawindow/dialogopeners.h"
+
 #include "datawindow/rddata.h"
-#include "dialogs/locktime.h"
-#include "dialogs/manualwindow.h"
-#include "dialogs/setdatew.h"
-#include "dialogs/waccuracyp.h"
-#include "dialogs/waccuracyr.h"
+
+#include <array>
+
+namespace {
+std::array<std::function<void()>, int(DialogKind::Count)>& openers() {
+    static std::array<std::function<void()>, int(DialogKind::Count)> registered;
+    return registered;
+}
+} // namespace
+
+void setDialogOpener(DialogKind kind, std::function<void()> open) {
+    openers()[size_t(kind)] = std::move(open);
+}
+
+void openDialog(DialogKind kind) {
+    if (const auto& open = openers()[size_t(kind)]) open();
+}
 
 void RDData::SetDate_Click() {
-    SetDateW::instance()->bringUp();
+    openDialog(DialogKind::SetDate);
 }
 
 void RDData::Manual_Click() {
-    ManualWindow::instance()->bringUp();
+    openDialog(DialogKind::Manual);
 }
 
 void RDData::Channel1_Click() {
-    LockTime::openFor(LockTime::PromptChannel1);
+    openDialog(DialogKind::LockChannel1);
 }
 
 void RDData::Channel4_Click() {
-    LockTime::openFor(LockTime::PromptChannel4);
+    openDialog(DialogKind::LockChannel4);
 }
 
 void RDData::Others_Click() {
-    LockTime::openFor(LockTime::PromptOthers);
+    openDialog(DialogKind::LockOthers);
 }
 
 void RDData::AccuracyR_Click() {
-    WaccuracyR::instance()->bringUp();
+    openDialog(DialogKind::RunTimeAccuracy);
 }
 
 void RDData::AccuracyP_Click() {
-    WaccuracyP::instance()->bringUp();
+    openDialog(DialogKind::PrinterAccuracy);
 }

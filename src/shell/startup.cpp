@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "datawindow/rddata.h"
+#include "dialogs/openers.h"
 #include "shell/krt418.h"
 #include "shell/options.h"
 
@@ -43,6 +44,7 @@ bool catchEndSignals() {
 } // namespace
 
 void setUpApplication() {
+    registerDialogOpeners();
     QApplication::setApplicationName(QStringLiteral("krt418"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/krt418/timer-device.svg")));
 }

@@ -8,7 +8,8 @@ class KRT418;
 
 namespace krt {
 
-// Names the application for the desktop. No display name is set: the window
+// Names the application for the desktop and registers how the data window
+// opens its dialogs. No display name is set: the window
 // system would append it to every title bar, which must read exactly the
 // windows' captions.
 void setUpApplication();

@@ -3,6 +3,7 @@
 
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
+#include "dialogs/openers.h"
 #include "fakedevice.h"
 #include "platform/seams.h"
 
@@ -18,6 +19,9 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+
+// The data window's dialog buttons open their dialogs, as after start-up.
+inline const bool kDialogOpenersRegistered = (registerDialogOpeners(), true);
 
 // Counts beeps while alive, instead of sounding them.
 struct BeepCounter {
