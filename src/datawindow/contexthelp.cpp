@@ -1,12 +1,12 @@
 // Context help on the data window's controls, and their cursors.
 //
-// One event filter serves every control of the help table: it sees a mouse
+// One event filter serves every control with help in the table of controls: it sees a mouse
 // press before the control itself does, so the help line is written before
 // a left press turns into the control's click. The press goes on to the
 // control untouched; buttons and check boxes only act on the left button,
 // so a right press gives help without acting.
 
-#include "datawindow/helptexts.h"
+#include "datawindow/controltable.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
 
@@ -40,26 +40,22 @@ QCursor helpCursor() {
 } // namespace
 
 void RDData::installContextHelp() {
-    for (const help::Entry& entry : help::table()) {
-        auto* control = findChild<QWidget*>(QString::fromLatin1(entry.control));
-        Q_ASSERT(control);
-        if (!control) continue;
+    for (const controls::Control& c : controls::table()) {
+        if (!c.longHelp) continue;
         // The data field's presses land on its viewport, not on the field.
-        if (control == Text1)
+        if (c.kind == controls::Kind::Field)
             Text1->viewport()->installEventFilter(this);
         else
-            control->installEventFilter(this);
+            control(c)->installEventFilter(this);
     }
 }
 
 void RDData::installCursors() {
     const QCursor own = helpCursor();
-    for (QWidget* w : std::initializer_list<QWidget*>{
-             SetDate, SetDefaults, NewSession, UploadTimes, UploadPrint, ClearMemory, Channel1,
-             Channel4, Others, AccuracyR, AccuracyP, buzzer, lockinput, Command5, Command3})
-        w->setCursor(own);
-    for (QWidget* w : {GetDate, MemFree, ViewP})
-        w->setCursor(Qt::WhatsThisCursor);
+    for (const controls::Control& c : controls::table()) {
+        if (c.cursor == controls::Cursor::Help) control(c)->setCursor(own);
+        if (c.cursor == controls::Cursor::WhatsThis) control(c)->setCursor(Qt::WhatsThisCursor);
+    }
 }
 
 bool RDData::eventFilter(QObject* watched, QEvent* event) {
@@ -69,10 +65,11 @@ bool RDData::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)
         return QWidget::eventFilter(watched, event);
 
-    QWidget* control = watched == Text1->viewport() ? Text1 : qobject_cast<QWidget*>(watched);
+    QWidget* pressed = watched == Text1->viewport() ? Text1 : qobject_cast<QWidget*>(watched);
     // A disabled control takes no presses, so it gives no help.
-    if (!control || !control->isEnabled()) return false;
-    if (const help::Entry* entry = help::find(control->objectName()))
-        Myhelp->setText(help::textFor(*entry, static_cast<QMouseEvent*>(event)->button()));
+    if (!pressed || !pressed->isEnabled()) return false;
+    const controls::Control* c = controls::find(pressed->objectName());
+    if (c && c->longHelp)
+        Myhelp->setText(controls::helpFor(*c, static_cast<QMouseEvent*>(event)->button()));
     return false;
 }

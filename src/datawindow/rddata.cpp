@@ -1,6 +1,7 @@
 #include "datawindow/rddata.h"
 
 #include "datawindow/colours.h"
+#include "datawindow/controltable.h"
 #include "datawindow/journal.h"
 #include "datawindow/richtextfield.h"
 #include "datawindow/wrappedlines.h"
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <map>
 #include <memory>
 #include <utility>
 
@@ -114,129 +116,104 @@ QLabel* displayLabel(const char* name, QWidget* parent) {
     return l;
 }
 
-QGroupBox* group(const char* caption, const char* name, QWidget* parent) {
-    auto* g = new QGroupBox(QString::fromLatin1(caption), parent);
-    g->setObjectName(QString::fromLatin1(name));
-    g->setAccessibleName(g->title());
-    return g;
-}
-
 } // namespace
 
+QWidget* RDData::control(const controls::Control& c) const {
+    using controls::Kind;
+    switch (c.kind) {
+    case Kind::Button:
+        return this->*c.button;
+    case Kind::CheckBox:
+        return this->*c.box;
+    case Kind::Option:
+        return Option1[size_t(c.option)];
+    case Kind::DisplayLabel:
+        return this->*c.label;
+    case Kind::Field:
+        break;
+    }
+    return Text1;
+}
+
+QWidget* RDData::makeControl(const controls::Control& c, QWidget* parent) {
+    using controls::Kind;
+    const QString caption = QString::fromLatin1(c.caption ? c.caption : "");
+    switch (c.kind) {
+    case Kind::Button:
+        this->*c.button = namedButton(caption, QString::fromLatin1(c.name), parent);
+        break;
+    case Kind::CheckBox: {
+        auto* box = new QCheckBox(caption, parent);
+        box->setAccessibleName(caption);
+        // "ON" alone says little: the frame's title tells what is switched.
+        if (auto* frame = qobject_cast<QGroupBox*>(parent))
+            box->setAccessibleDescription(frame->title());
+        box->setChecked(c.state == controls::State::Ticked);
+        this->*c.box = box;
+        break;
+    }
+    case Kind::Option:
+        Option1[size_t(c.option)] = new QRadioButton(caption, parent);
+        Option1[size_t(c.option)]->setAccessibleName(caption);
+        break;
+    case Kind::DisplayLabel:
+        this->*c.label = displayLabel(c.name, parent);
+        break;
+    case Kind::Field:
+        Text1 = new RichTextField(parent);
+        Text1->setAccessibleName(caption);
+        Text1->setMinimumSize(265, 297);
+        break;
+    }
+    QWidget* made = control(c);
+    made->setObjectName(QString::fromLatin1(c.name));
+    if (c.state == controls::State::Disabled) made->setEnabled(false);
+    return made;
+}
+
 void RDData::buildLayout() {
-    FrameQuery = group("Query controls", "FrameQuery", this);
-    GetDate = namedButton("Get Date", "GetDate", FrameQuery);
-    MemFree = namedButton("Memory Free", "MemFree", FrameQuery);
-    ViewP = namedButton("View Param.", "ViewP", FrameQuery);
-    auto* queryLayout = new QHBoxLayout(FrameQuery);
-    for (auto* b : {GetDate, MemFree, ViewP})
-        queryLayout->addWidget(b);
+    using controls::Place;
+    std::map<Place, QWidget*> containers;
+    for (const controls::Group& g : controls::groups()) {
+        auto* frame = new QGroupBox(QString::fromLatin1(g.caption), this);
+        frame->setObjectName(QString::fromLatin1(g.name));
+        frame->setAccessibleName(frame->title());
+        this->*g.member = frame;
+        containers[g.place] = frame;
+    }
+    Shape2 = new QFrame(this);
+    Shape2->setObjectName(QStringLiteral("Shape2"));
+    Shape2->setFrameShape(QFrame::Box);
+    containers[Place::Field] = Shape2;
+    auto* fieldHeader = new QGridLayout;
+    auto* fieldFooter = new QGridLayout;
 
-    FrameCommands = group("Commands", "FrameCommands", this);
-    SetDate = namedButton("Set Date...", "SetDate", FrameCommands);
-    SetDefaults = namedButton("Set Defaults", "SetDefaults", FrameCommands);
-    NewSession = namedButton("New Session", "NewSession", FrameCommands);
-    UploadTimes = namedButton("Upload times", "UploadTimes", FrameCommands);
-    UploadPrint = namedButton("Upload + Print", "UploadPrint", FrameCommands);
-    ClearMemory = namedButton("Clear memory", "ClearMemory", FrameCommands);
-    auto* commandsLayout = new QGridLayout(FrameCommands);
-    commandsLayout->addWidget(SetDate, 0, 0);
-    commandsLayout->addWidget(SetDefaults, 0, 1);
-    commandsLayout->addWidget(NewSession, 0, 2);
-    commandsLayout->addWidget(UploadTimes, 1, 0);
-    commandsLayout->addWidget(UploadPrint, 1, 1);
-    commandsLayout->addWidget(ClearMemory, 1, 2);
-
-    FrameBuzzer = group("Buzzer control", "FrameBuzzer", this);
-    buzzer = new QCheckBox(QStringLiteral("ON"), FrameBuzzer);
-    buzzer->setObjectName(QStringLiteral("buzzer"));
-    buzzer->setAccessibleName(QStringLiteral("ON"));
-    buzzer->setAccessibleDescription(FrameBuzzer->title());
-    (new QHBoxLayout(FrameBuzzer))->addWidget(buzzer);
-
-    FrameLockInput = group("Lock input 5/16", "FrameLockInput", this);
-    lockinput = new QCheckBox(QStringLiteral("ON"), FrameLockInput);
-    lockinput->setObjectName(QStringLiteral("lockinput"));
-    lockinput->setAccessibleName(QStringLiteral("ON"));
-    lockinput->setAccessibleDescription(FrameLockInput->title());
-    (new QHBoxLayout(FrameLockInput))->addWidget(lockinput);
-
-    FrameIO = group("I/O control", "FrameIO", this);
-    Manual = namedButton("Command ...", "Manual", FrameIO);
-    (new QHBoxLayout(FrameIO))->addWidget(Manual);
-
-    FrameLockTimes = group("Lock times", "FrameLockTimes", this);
-    Channel1 = namedButton("Channel 1 ...", "Channel1", FrameLockTimes);
-    Channel4 = namedButton("Channel 4 ...", "Channel4", FrameLockTimes);
-    Others = namedButton("Others ...", "Others", FrameLockTimes);
-    Lch1 = displayLabel("Lch1", FrameLockTimes);
-    Lch4 = displayLabel("Lch4", FrameLockTimes);
-    Lothers = displayLabel("Lothers", FrameLockTimes);
-    auto* lockLayout = new QGridLayout(FrameLockTimes);
-    lockLayout->addWidget(Channel1, 0, 0);
-    lockLayout->addWidget(Channel4, 0, 1);
-    lockLayout->addWidget(Others, 0, 2);
-    lockLayout->addWidget(Lch1, 1, 0);
-    lockLayout->addWidget(Lch4, 1, 1);
-    lockLayout->addWidget(Lothers, 1, 2);
-
-    FrameRunTime = group("Run.Time", "FrameRunTime", this);
-    AccuracyR = namedButton("Select ...", "AccuracyR", FrameRunTime);
-    TaccuracyR = displayLabel("TaccuracyR", FrameRunTime);
-    auto* runLayout = new QVBoxLayout(FrameRunTime);
-    runLayout->addWidget(AccuracyR);
-    runLayout->addWidget(TaccuracyR);
-
-    FramePrinter = group("Printer Time", "FramePrinter", this);
-    AccuracyP = namedButton("Accuracy...", "AccuracyP", FramePrinter);
-    TaccuracyP = displayLabel("TaccuracyP", FramePrinter);
-    auto* printerLayout = new QVBoxLayout(FramePrinter);
-    printerLayout->addWidget(AccuracyP);
-    printerLayout->addWidget(TaccuracyP);
-
-    FramePort = group("Serial Port communication control", "FramePort", this);
-    Option1[0] = new QRadioButton(QStringLiteral("Com1"), FramePort);
-    Option1[1] = new QRadioButton(QStringLiteral("Com2"), FramePort);
-    Option1[0]->setObjectName(QStringLiteral("Option1_0"));
-    Option1[1]->setObjectName(QStringLiteral("Option1_1"));
-    for (auto* o : Option1)
-        o->setAccessibleName(o->text());
-    Command2 = namedButton("9600 bds", "Command2", FramePort);
-    Command2->setEnabled(false); // the line stays at 9600 bit/s
-    Command6 = namedButton("Activate", "Command6", FramePort);
-    auto* portLayout = new QGridLayout(FramePort);
-    portLayout->addWidget(Option1[0], 0, 0);
-    portLayout->addWidget(Option1[1], 1, 0);
-    portLayout->addWidget(Command2, 0, 1);
-    portLayout->addWidget(Command6, 1, 2);
-    portLayout->setColumnStretch(1, 1);
-
-    scroll = new QCheckBox(QStringLiteral("Auto Scroll"), this);
-    scroll->setObjectName(QStringLiteral("scroll"));
-    scroll->setAccessibleName(scroll->text());
-    scroll->setChecked(true);
+    // Each control into the grid of its place, in the order of the table.
+    std::map<Place, QGridLayout*> grids = {{Place::FieldHeader, fieldHeader},
+                                           {Place::FieldFooter, fieldFooter}};
+    QWidget* previous = nullptr;
+    for (const controls::Control& c : controls::table()) {
+        const auto container = containers.find(c.place);
+        QWidget* parent = container == containers.end() ? this : container->second;
+        QGridLayout*& grid = grids[c.place];
+        if (!grid) grid = new QGridLayout(parent);
+        QWidget* made = makeControl(c, parent);
+        grid->addWidget(made, c.row, c.column);
+        // The tab order is the order of the table.
+        if (c.kind == controls::Kind::DisplayLabel) continue;
+        if (previous) setTabOrder(previous, made);
+        previous = made;
+    }
+    grids[Place::Port]->setColumnStretch(1, 1);
+    fieldFooter->setColumnStretch(1, 1);
 
     Label1 = new QLabel(QStringLiteral("Data from/to KRT 418"), this);
     Label1->setObjectName(QStringLiteral("Label1"));
     QFont bold = Label1->font();
     bold.setBold(true);
     Label1->setFont(bold);
-
-    Command5 = namedButton("Clear", "Command5", this);
-
-    Shape2 = new QFrame(this);
-    Shape2->setObjectName(QStringLiteral("Shape2"));
-    Shape2->setFrameShape(QFrame::Box);
-    Text1 = new RichTextField(Shape2);
-    Text1->setObjectName(QStringLiteral("Text1"));
-    Text1->setAccessibleName(QStringLiteral("Data from/to KRT 418"));
-    Text1->setMinimumSize(265, 297);
-    auto* shapeLayout = new QVBoxLayout(Shape2);
-    shapeLayout->addWidget(Text1);
-
-    Command3 = namedButton("Save mesures ...", "Command3", this);
-    Command3->setEnabled(false);
-    Command1 = namedButton("Close", "Command1", this);
+    fieldHeader->addWidget(Label1, 0, 0);
+    fieldHeader->setColumnStretch(0, 1);
 
     Myhelp = new QLabel(this);
     Myhelp->setObjectName(QStringLiteral("Myhelp"));
@@ -268,16 +245,8 @@ void RDData::buildLayout() {
 
     // Right: the data field with its own controls around it.
     auto* right = new QVBoxLayout;
-    auto* fieldHeader = new QHBoxLayout;
-    fieldHeader->addWidget(Label1, 1);
-    fieldHeader->addWidget(Command5);
     right->addLayout(fieldHeader);
     right->addWidget(Shape2, 1);
-    auto* fieldFooter = new QHBoxLayout;
-    fieldFooter->addWidget(scroll);
-    fieldFooter->addStretch(1);
-    fieldFooter->addWidget(Command3);
-    fieldFooter->addWidget(Command1);
     right->addLayout(fieldFooter);
 
     auto* columns = new QHBoxLayout;
@@ -286,15 +255,6 @@ void RDData::buildLayout() {
     auto* outer = new QVBoxLayout(this);
     outer->addLayout(columns, 1);
     outer->addWidget(Myhelp);
-
-    // Tab order follows the groups, then the data field and its buttons.
-    QList<QWidget*> order = {
-        GetDate,     MemFree,     ViewP,     SetDate,    SetDefaults, NewSession, UploadTimes,
-        UploadPrint, ClearMemory, buzzer,    lockinput,  Manual,      Channel1,   Channel4,
-        Others,      AccuracyR,   AccuracyP, Option1[0], Option1[1],  Command2,   Command6,
-        Command5,    Text1,       scroll,    Command3,   Command1};
-    for (int i = 0; i + 1 < order.size(); ++i)
-        setTabOrder(order[i], order[i + 1]);
 }
 
 void RDData::connectHandlers() {
@@ -303,47 +263,33 @@ void RDData::connectHandlers() {
     connect(MSComm1, &SerialPortComponent::portLost, this, &RDData::onPortLost);
     connect(Text1, &RichTextField::changed, this, &RDData::Text1_Change);
 
-    connect(GetDate, &QPushButton::clicked, this, &RDData::GetDate_Click);
-    connect(MemFree, &QPushButton::clicked, this, &RDData::MemFree_Click);
-    connect(ViewP, &QPushButton::clicked, this, &RDData::ViewP_Click);
-    connect(SetDefaults, &QPushButton::clicked, this, &RDData::SetDefaults_Click);
-    connect(NewSession, &QPushButton::clicked, this, &RDData::NewSession_Click);
-    connect(UploadTimes, &QPushButton::clicked, this, &RDData::UploadTimes_Click);
-    connect(UploadPrint, &QPushButton::clicked, this, &RDData::UploadPrint_Click);
-    connect(ClearMemory, &QPushButton::clicked, this, &RDData::ClearMemory_Click);
-    // Whatever changes a box for the operator (mouse, keyboard, assistive
-    // technology) sends, as a click does; the program never sets them itself.
-    connect(buzzer, &QCheckBox::toggled, this, &RDData::buzzer_Click);
-    connect(lockinput, &QCheckBox::toggled, this, &RDData::lockinput_Click);
+    for (const controls::Control& c : controls::table()) {
+        if (c.kind == controls::Kind::Option) {
+            connectPortOption(c.option);
+        } else if (c.handler && c.kind == controls::Kind::Button) {
+            connect(this->*c.button, &QPushButton::clicked, this, c.handler);
+        } else if (c.handler && c.kind == controls::Kind::CheckBox) {
+            // Whatever changes a box for the operator (mouse, keyboard,
+            // assistive technology) sends, as a click does; the program
+            // never sets them itself.
+            connect(this->*c.box, &QCheckBox::toggled, this, c.handler);
+        }
+    }
+    installPortMenus();
+}
 
-    connect(SetDate, &QPushButton::clicked, this, &RDData::SetDate_Click);
-    connect(Manual, &QPushButton::clicked, this, &RDData::Manual_Click);
-    connect(Channel1, &QPushButton::clicked, this, &RDData::Channel1_Click);
-    connect(Channel4, &QPushButton::clicked, this, &RDData::Channel4_Click);
-    connect(Others, &QPushButton::clicked, this, &RDData::Others_Click);
-    connect(AccuracyR, &QPushButton::clicked, this, &RDData::AccuracyR_Click);
-    connect(AccuracyP, &QPushButton::clicked, this, &RDData::AccuracyP_Click);
-
+void RDData::connectPortOption(int i) {
     // A port is chosen when its button turns on, however that happens; a
     // click on the button already on changes nothing and re-opens all the same.
-    const auto wasOn = std::make_shared<std::array<bool, 2>>();
-    for (int i : {0, 1}) {
-        QRadioButton* o = Option1[size_t(i)];
-        connect(o, &QRadioButton::pressed, this,
-                [o, i, wasOn] { (*wasOn)[size_t(i)] = o->isChecked(); });
-        connect(o, &QRadioButton::toggled, this, [this, i](bool on) {
-            if (on) Option1_Click(i);
-        });
-        connect(o, &QRadioButton::clicked, this, [this, i, wasOn] {
-            if ((*wasOn)[size_t(i)]) Option1_Click(i);
-        });
-    }
-    connect(Command6, &QPushButton::clicked, this, &RDData::Command6_Click);
-    connect(Command2, &QPushButton::clicked, this, &RDData::Command2_Click);
-    connect(Command1, &QPushButton::clicked, this, &RDData::Command1_Click);
-    connect(Command5, &QPushButton::clicked, this, &RDData::Command5_Click);
-    connect(Command3, &QPushButton::clicked, this, &RDData::Command3_Click);
-    installPortMenus();
+    QRadioButton* o = Option1[size_t(i)];
+    auto wasOn = std::make_shared<bool>(false);
+    connect(o, &QRadioButton::pressed, this, [o, wasOn] { *wasOn = o->isChecked(); });
+    connect(o, &QRadioButton::toggled, this, [this, i](bool on) {
+        if (on) Option1_Click(i);
+    });
+    connect(o, &QRadioButton::clicked, this, [this, i, wasOn] {
+        if (*wasOn) Option1_Click(i);
+    });
 }
 
 void RDData::Form_Load() {

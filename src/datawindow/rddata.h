@@ -24,6 +24,9 @@
 #include <QWidget>
 #include <array>
 
+namespace controls {
+struct Control;
+}
 class Journal;
 class LostDeviceWatch;
 class OperatorInput;
@@ -90,50 +93,50 @@ public:
     static qint16 rememberedPort;
 
     // Controls, by their names.
-    QGroupBox* FrameQuery;
-    QPushButton* GetDate;
-    QPushButton* MemFree;
-    QPushButton* ViewP;
-    QGroupBox* FrameCommands;
-    QPushButton* SetDate;
-    QPushButton* SetDefaults;
-    QPushButton* NewSession;
-    QPushButton* UploadTimes;
-    QPushButton* UploadPrint;
-    QPushButton* ClearMemory;
-    QGroupBox* FrameBuzzer;
-    QCheckBox* buzzer;
-    QGroupBox* FrameLockInput;
-    QCheckBox* lockinput;
-    QGroupBox* FrameIO;
-    QPushButton* Manual;
-    QGroupBox* FrameLockTimes;
-    QPushButton* Channel1;
-    QPushButton* Channel4;
-    QPushButton* Others;
-    QLabel* Lch1;
-    QLabel* Lch4;
-    QLabel* Lothers;
-    QGroupBox* FrameRunTime;
-    QPushButton* AccuracyR;
-    QLabel* TaccuracyR;
-    QGroupBox* FramePrinter;
-    QPushButton* AccuracyP;
-    QLabel* TaccuracyP;
-    QGroupBox* FramePort;
-    std::array<QRadioButton*, 2> Option1;
-    QPushButton* Command2;
-    QPushButton* Command6;
-    QCheckBox* scroll;
-    QLabel* Label1;
-    QPushButton* Command5;
-    QFrame* Shape2;
-    RichTextField* Text1;
-    QPushButton* Command3;
-    QPushButton* Command1;
-    QLabel* Myhelp;
-    QTimer* Timer1;
-    SerialPortComponent* MSComm1;
+    QGroupBox* FrameQuery = nullptr;
+    QPushButton* GetDate = nullptr;
+    QPushButton* MemFree = nullptr;
+    QPushButton* ViewP = nullptr;
+    QGroupBox* FrameCommands = nullptr;
+    QPushButton* SetDate = nullptr;
+    QPushButton* SetDefaults = nullptr;
+    QPushButton* NewSession = nullptr;
+    QPushButton* UploadTimes = nullptr;
+    QPushButton* UploadPrint = nullptr;
+    QPushButton* ClearMemory = nullptr;
+    QGroupBox* FrameBuzzer = nullptr;
+    QCheckBox* buzzer = nullptr;
+    QGroupBox* FrameLockInput = nullptr;
+    QCheckBox* lockinput = nullptr;
+    QGroupBox* FrameIO = nullptr;
+    QPushButton* Manual = nullptr;
+    QGroupBox* FrameLockTimes = nullptr;
+    QPushButton* Channel1 = nullptr;
+    QPushButton* Channel4 = nullptr;
+    QPushButton* Others = nullptr;
+    QLabel* Lch1 = nullptr;
+    QLabel* Lch4 = nullptr;
+    QLabel* Lothers = nullptr;
+    QGroupBox* FrameRunTime = nullptr;
+    QPushButton* AccuracyR = nullptr;
+    QLabel* TaccuracyR = nullptr;
+    QGroupBox* FramePrinter = nullptr;
+    QPushButton* AccuracyP = nullptr;
+    QLabel* TaccuracyP = nullptr;
+    QGroupBox* FramePort = nullptr;
+    std::array<QRadioButton*, 2> Option1{};
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command6 = nullptr;
+    QCheckBox* scroll = nullptr;
+    QLabel* Label1 = nullptr;
+    QPushButton* Command5 = nullptr;
+    QFrame* Shape2 = nullptr;
+    RichTextField* Text1 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QLabel* Myhelp = nullptr;
+    QTimer* Timer1 = nullptr;
+    SerialPortComponent* MSComm1 = nullptr;
 
 public slots:
     void Form_Load();
@@ -182,8 +185,12 @@ protected:
 
 private:
     RDData();
+    // Made from the table of controls (controltable.h).
     void buildLayout();
+    QWidget* makeControl(const controls::Control& c, QWidget* parent);
+    QWidget* control(const controls::Control& c) const;
     void connectHandlers();
+    void connectPortOption(int index);
     void installContextHelp();
     void installCursors();
     void onBytesArrived();
