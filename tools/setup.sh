@@ -1,5 +1,7 @@
 #!/usr/bin/env bash
-# Shared by run.sh and test.sh: install what the build needs (Debian), then configure and build.
+# Shared by run.sh and test.sh: install what the build needs (Debian), then
+# configure and build. With target names, builds only those (run.sh: the
+# program and the emulator); without, everything (test.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,4 +23,8 @@ if ((${#missing[@]})); then
 fi
 
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build -j"$(nproc)"
+if (($#)); then
+    cmake --build build -j"$(nproc)" --target "$@"
+else
+    cmake --build build -j"$(nproc)"
+fi
