@@ -37,9 +37,6 @@ private slots:
     }
     void cleanup() {
         QSettings().clear();
-        krt::setOptionBinding(1, QByteArray());
-        krt::setChosenBinding(1, QString());
-        krt::setChosenBinding(2, QString());
         krt::setPortLister({});
         unloadDataWindow();
         krt::setByIdFolder(QStringLiteral("/dev/serial/by-id"));
@@ -82,14 +79,21 @@ private slots:
 
     // The process-wide pieces feed the same rule: option, KRT418_COM1, saved.
     void currentBindingReadsEachSource() {
-        QCOMPARE(krt::currentBinding(1).device, krt::platformDefault(1));
+        krt::PortBindings bindings;
+        QCOMPARE(bindings.binding(1).device, krt::platformDefault(1));
         krt::saveBinding(1, QStringLiteral("/dev/ttyUSB7"));
-        QCOMPARE(krt::currentBinding(1).source, BindingSource::Saved);
+        QCOMPARE(bindings.binding(1).source, BindingSource::Saved);
         qputenv("KRT418_COM1", "/dev/pts/77");
-        QCOMPARE(krt::currentBinding(1).device, QStringLiteral("/dev/pts/77"));
-        krt::setOptionBinding(1, "/dev/ttyACM0");
-        QCOMPARE(krt::currentBinding(1).device, QStringLiteral("/dev/ttyACM0"));
-        QCOMPARE(krt::currentBinding(2).device, krt::platformDefault(2));
+        QCOMPARE(bindings.binding(1).device, QStringLiteral("/dev/pts/77"));
+        krt::PortBindings withOption({{{1, "/dev/ttyACM0"}}, std::nullopt});
+        QCOMPARE(withOption.binding(1).device, QStringLiteral("/dev/ttyACM0"));
+        QCOMPARE(withOption.binding(2).device, krt::platformDefault(2));
+        // Variables read once at start-up are not read again.
+        krt::PortBindings readOnce({{}, krt::PortSources::readEnvironment()});
+        qputenv("KRT418_COM1", "/dev/pts/78");
+        QCOMPARE(readOnce.binding(1).device, QStringLiteral("/dev/pts/77"));
+        withOption.choose(1, QStringLiteral("/dev/ttyUSB3"));
+        QCOMPARE(withOption.binding(1).device, QStringLiteral("/dev/ttyUSB3"));
     }
 
     // A settings file holding garbage binds nothing and is left as it was.
@@ -102,7 +106,7 @@ private slots:
             QVERIFY(out.open(QIODevice::WriteOnly));
             out.write(garbage);
         }
-        QCOMPARE(krt::currentBinding(1).source, BindingSource::Default);
+        QCOMPARE(krt::PortBindings().binding(1).source, BindingSource::Default);
         QFile in(file);
         QVERIFY(in.open(QIODevice::ReadOnly));
         QCOMPARE(in.readAll(), garbage);
@@ -124,11 +128,11 @@ private slots:
 
         krt::saveBinding(1, first);
         QCOMPARE(krt::savedBinding(1), stable);
-        QCOMPARE(krt::deviceToOpen(krt::currentBinding(1).device), first);
+        QCOMPARE(krt::deviceToOpen(krt::PortBindings().binding(1).device), first);
 
         QVERIFY(QFile::remove(stable));
         QVERIFY(QFile::link(second, stable));
-        QCOMPARE(krt::deviceToOpen(krt::currentBinding(1).device), second);
+        QCOMPARE(krt::deviceToOpen(krt::PortBindings().binding(1).device), second);
         // Unplugged: the name is kept and fails to open as an ordinary node.
         QVERIFY(QFile::remove(second));
         QCOMPARE(krt::deviceToOpen(stable), stable);
@@ -219,14 +223,19 @@ private slots:
         QTemporaryDir dir;
         const QByteArray link = QFile::encodeName(dir.path()) + "/port-\xff\xfe";
         QVERIFY(::symlink(QFile::encodeName(device.path()).constData(), link.constData()) == 0);
-        QCOMPARE(krt::handleCommandLine({"krt418", "--com1", link}), std::nullopt);
-        QCOMPARE(SerialPortComponent::deviceForPort(1), link);
+        krt::PortSources sources;
+        QCOMPARE(krt::handleCommandLine({"krt418", "--com1", link}, sources), std::nullopt);
+        auto bindings = std::make_shared<krt::PortBindings>(sources);
+        QCOMPARE(bindings->systemPath(1), link);
         SerialPortComponent port;
+        port.setBindings(bindings);
         QCOMPARE(port.setPortOpen(true), PortError::None);
         port.setPortOpen(false);
-        QCOMPARE(krt::handleCommandLine({"krt418", "--com2", "/dev/ttyACM5", "--list-ports"}), 0);
-        QCOMPARE(krt::currentBinding(2).device, QStringLiteral("/dev/ttyACM5"));
-        krt::setOptionBinding(2, QByteArray());
+        krt::PortSources listed;
+        QCOMPARE(
+            krt::handleCommandLine({"krt418", "--com2", "/dev/ttyACM5", "--list-ports"}, listed),
+            0);
+        QCOMPARE(krt::PortBindings(listed).binding(2).device, QStringLiteral("/dev/ttyACM5"));
     }
 
     // Options that only set something for this run return no status.
@@ -234,11 +243,11 @@ private slots:
         const QByteArrayList arguments{
             "krt418",      "--com2", "/dev/ttyACM3", "--journal-dir", "/tmp/sessions here",
             "--no-journal"};
-        QCOMPARE(krt::handleCommandLine(arguments), std::nullopt);
-        QCOMPARE(krt::currentBinding(2).device, QStringLiteral("/dev/ttyACM3"));
+        krt::PortSources sources;
+        QCOMPARE(krt::handleCommandLine(arguments, sources), std::nullopt);
+        QCOMPARE(krt::PortBindings(sources).binding(2).device, QStringLiteral("/dev/ttyACM3"));
         QCOMPARE(Journal::options().folder, QStringLiteral("/tmp/sessions here"));
         QVERIFY(!Journal::options().enabled);
-        krt::setOptionBinding(2, QByteArray());
         Journal::options() = Journal::Options::fromSettings();
     }
 
@@ -278,7 +287,7 @@ private slots:
         QCOMPARE(w->Option1[0]->toolTip(), "COM1: " + first->path() + ", not open");
         QCOMPARE(w->Option1[1]->toolTip(), "COM2: " + second.path() + ", open");
         // --list-ports marks the bound ones.
-        QCOMPARE(krt::describePorts(krt::detectedPorts()),
+        QCOMPARE(w->MSComm1->bindings().describe(krt::detectedPorts()),
                  first->path() + "\t\tPort A\t\t\tCOM1\n" + second.path() +
                      "\t\tPort B\t\t\tCOM2\n");
         w->GetDate->click();
@@ -300,15 +309,19 @@ private slots:
     void menuChoiceBindsForTheRun() {
         QFETCH(bool, byOption);
         QFETCH(bool, canSave);
-        std::unique_ptr<FakeDevice> first;
+        FakeDevice first;
         FakeDevice second;
-        if (byOption) krt::setOptionBinding(1, QFile::encodeName(second.path()) + "-not-this");
-        RDData* w = openDataWindowOn(first);
+        // The option outranks the variable, which then names nothing.
+        krt::PortSources sources;
         if (byOption) {
-            // The option outranks the variable: point it at the first device.
-            krt::setOptionBinding(1, QFile::encodeName(first->path()));
-            clickOn(w->Option1[0]);
+            sources.options[1] = QFile::encodeName(first.path());
+            pointPortAtNothing(1);
+        } else {
+            first.attachAs(1);
         }
+        const auto ports = std::make_shared<krt::PortBindings>(sources);
+        RDData* w = RDData::instance(ports);
+        w->show();
         QVERIFY(w->MSComm1->portOpen());
         const QString settingsFile = QSettings().fileName();
         if (!canSave) {
@@ -328,7 +341,7 @@ private slots:
         QVERIFY(menu);
         // The binding in force comes first, ticked, saying where it is from.
         QCOMPARE(menu->actions().at(0)->text(),
-                 first->path() + (byOption ? "  (from --com1)" : "  (from KRT418_COM1)"));
+                 first.path() + (byOption ? "  (from --com1)" : "  (from KRT418_COM1)"));
         QVERIFY(menu->actions().at(0)->isChecked());
         menu->actions().at(1)->trigger();
         menu->close();
@@ -337,7 +350,7 @@ private slots:
         clickOn(w->Option1[0]);
         w->GetDate->click();
         QCOMPARE(second.readAtLeast(5), krt::buildFrame("QD"));
-        QVERIFY(first->staysQuiet());
+        QVERIFY(first.staysQuiet());
         const QString text = w->Text1->text();
         QCOMPARE(text.contains("cannot be remembered"), !canSave);
         if (canSave) {
@@ -352,6 +365,10 @@ private slots:
         QCOMPARE(menu->actions().at(0)->text(), second.path());
         QVERIFY(menu->actions().at(0)->isChecked());
         menu->close();
+        // The next data window of the run opens the choice too.
+        unloadDataWindow();
+        RDData::instance(ports)->GetDate->click();
+        QCOMPARE(second.readAtLeast(5), krt::buildFrame("QD"));
     }
 
     // The device back at the same path before the watch looked again: a
@@ -397,11 +414,12 @@ private slots:
         device.attachAs(1);
         QSerialPort other(device.path());
         if (held) QVERIFY(other.open(QIODevice::ReadWrite));
-        RDData* w = RDData::instance();
+        auto ports = std::make_shared<krt::PortBindings>();
+        RDData* w = RDData::instance(ports);
         if (!held) {
             QVERIFY(w->MSComm1->portOpen());
             w->Text1->setText(QString());
-            krt::setChosenBinding(1, QStringLiteral("/dev/krt418-no-such-port"));
+            ports->choose(1, QStringLiteral("/dev/krt418-no-such-port"));
             clickOn(w->Option1[0]);
         }
         const QString text = w->Text1->text();

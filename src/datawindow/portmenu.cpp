@@ -45,7 +45,7 @@ void RDData::installPortMenus() {
 
 void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
     const int port = index + 1;
-    const krt::Binding binding = krt::currentBinding(port);
+    const krt::Binding binding = ports_->binding(port);
     const QString bound = binding.device;
     const QString boundNode = krt::deviceToOpen(bound);
     const QList<krt::DetectedPort> ports = krt::detectedPorts();
@@ -94,7 +94,7 @@ void RDData::askForPortDevice(int index) {
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(QStringLiteral("Other device"));
     dialog->setLabelText(QStringLiteral("Device for COM%1:").arg(index + 1));
-    dialog->setTextValue(krt::currentBinding(index + 1).device);
+    dialog->setTextValue(ports_->binding(index + 1).device);
     if (auto* edit = dialog->findChild<QLineEdit*>())
         edit->setValidator(new QRegularExpressionValidator(kTypedDevice, edit));
     connect(dialog, &QInputDialog::textValueSelected, this, [this, index](const QString& device) {
@@ -108,13 +108,13 @@ void RDData::choosePortDevice(int index, const QString& device) {
     // The choice binds for the rest of this run, whatever an option or a
     // variable says, and whether or not it can be kept for the next start.
     // An empty device gives the port back to the platform's default.
-    krt::setChosenBinding(port, device.isEmpty() ? krt::platformDefault(port) : device);
+    ports_->choose(port, device.isEmpty() ? krt::platformDefault(port) : device);
     const QString failure = krt::saveBinding(port, device);
     if (!failure.isEmpty())
-        appendActionLine(QStringLiteral("COM%1 stays on %2 for this run only: the choice cannot "
-                                        "be remembered (%3).\r\n")
-                             .arg(QString::number(port),
-                                  krt::shownName(krt::currentBinding(port).device), failure));
+        appendActionLine(
+            QStringLiteral("COM%1 stays on %2 for this run only: the choice cannot "
+                           "be remembered (%3).\r\n")
+                .arg(QString::number(port), krt::shownName(ports_->binding(port).device), failure));
     // Turning the button on chooses the port; one already on is clicked again.
     if (Option1[index]->isChecked())
         Option1_Click(index);
@@ -135,7 +135,7 @@ void RDData::appendPortHint(PortError error) {
     } else {
         const QList<krt::DetectedPort> ports = krt::detectedPorts();
         if (ports.isEmpty()) {
-            line = krt::currentBinding(1).source == krt::BindingSource::Default
+            line = ports_->binding(1).source == krt::BindingSource::Default
                        ? QStringLiteral("No serial port was found and none is chosen for COM1. ")
                        : QStringLiteral("No serial port was found. ");
             line +=
@@ -154,7 +154,7 @@ void RDData::appendPortHint(PortError error) {
 void RDData::updatePortToolTips() {
     for (int index = 0; index < int(Option1.size()); ++index) {
         const int port = index + 1;
-        const QString bound = krt::currentBinding(port).device;
+        const QString bound = ports_->binding(port).device;
         const QString node = krt::deviceToOpen(bound);
         QString tip = QStringLiteral("COM%1: ").arg(port) + krt::shownName(bound);
         if (node != bound) tip += QStringLiteral(" (") + krt::shownName(node) + QLatin1Char(')');

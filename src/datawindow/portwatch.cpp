@@ -16,7 +16,7 @@ void RDData::watchForLostDevice() {
             const int inForce = Text1->selColor();
             // What the operator bound (a stable name, a link), then the node
             // it leads to now when that is another name.
-            const QString bound = krt::currentBinding(MSComm1->commPort()).device;
+            const QString bound = ports_->binding(MSComm1->commPort()).device;
             QString name = krt::shownName(bound);
             if (device != bound)
                 name += QStringLiteral(" (") + krt::shownName(device) + QLatin1Char(')');

@@ -7,6 +7,7 @@
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
+#include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "platform/controls.h"
@@ -39,8 +40,12 @@ const char* const kHelpReady =
 } // namespace
 
 RDData* RDData::instance() {
+    return instance(std::make_shared<krt::PortBindings>());
+}
+
+RDData* RDData::instance(std::shared_ptr<krt::PortBindings> ports) {
     if (!instance_) {
-        instance_ = new RDData();
+        instance_ = new RDData(std::move(ports));
         instance_->Form_Load();
         // "Save mesures ..." is offered once the field holds something written
         // after start-up, and goes again when "Clear" empties it.
@@ -55,11 +60,13 @@ RDData* RDData::existing() {
     return instance_;
 }
 
-RDData::RDData() : QWidget(nullptr) {
+RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
+    : QWidget(nullptr), ports_(std::move(ports)) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Read Data"));
     setObjectName(QStringLiteral("RDData"));
     MSComm1 = new SerialPortComponent(this);
+    MSComm1->setBindings(ports_);
     Timer1 = new QTimer(this);
     // "1 ms, or the shortest tick the platform gives": a zero timer, and it
     // runs only while bytes are waiting, so an idle line costs nothing.

@@ -23,9 +23,13 @@
 #include <QPointer>
 #include <QWidget>
 #include <array>
+#include <memory>
 
 namespace controls {
 struct Control;
+}
+namespace krt {
+class PortBindings;
 }
 class Journal;
 class LostDeviceWatch;
@@ -44,7 +48,10 @@ enum class PortError;
 class RDData : public QWidget {
     Q_OBJECT
 public:
-    // The live data window, created (and loaded) on first use.
+    // The live data window, created (and loaded) on first use with the
+    // run's port bindings (the operator's choices in it are kept there).
+    static RDData* instance(std::shared_ptr<krt::PortBindings> ports);
+    // The same with the bindings of a program started without options.
     static RDData* instance();
     // The live data window, or null when none is loaded.
     static RDData* existing();
@@ -184,7 +191,7 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
-    RDData();
+    explicit RDData(std::shared_ptr<krt::PortBindings> ports);
     // Made from the table of controls (controltable.h).
     void buildLayout();
     QWidget* makeControl(const controls::Control& c, QWidget* parent);
@@ -221,6 +228,7 @@ private:
     void unload();
 
     static QPointer<RDData> instance_;
+    std::shared_ptr<krt::PortBindings> ports_;
     QPointer<Journal> journal_;
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;

@@ -10,7 +10,7 @@ constexpr int WatchIntervalMs = 500;
 
 // The node as the system names it (a path need not be text).
 QByteArray boundNode(const SerialPortComponent& port) {
-    return SerialPortComponent::deviceForPort(port.commPort());
+    return port.deviceForPort(port.commPort());
 }
 } // namespace
 

@@ -26,21 +26,6 @@ QString& byIdFolderName() {
     return folder;
 }
 
-std::map<int, QByteArray>& optionBindings() {
-    static std::map<int, QByteArray> options;
-    return options;
-}
-
-std::map<int, QString>& chosenBindings() {
-    static std::map<int, QString> chosen;
-    return chosen;
-}
-
-QString valueOr(const std::map<int, QString>& values, int port) {
-    const auto found = values.find(port);
-    return found == values.end() ? QString() : found->second;
-}
-
 QString settingsKey(int port) {
     return QStringLiteral("ports/com%1").arg(port);
 }
@@ -146,26 +131,50 @@ QByteArray environmentName(int port) {
     return QByteArray(krt::line::PortEnvironmentPrefix) + QByteArray::number(port);
 }
 
-Binding currentBinding(int port) {
+QByteArray PortSources::option(int port) const {
+    const auto found = options.find(port);
+    return found == options.end() ? QByteArray() : found->second;
+}
+
+QByteArray PortSources::environmentValue(int port) const {
+    if (!environment) return qgetenv(environmentName(port).constData());
+    const auto found = environment->find(port);
+    return found == environment->end() ? QByteArray() : found->second;
+}
+
+std::map<int, QByteArray> PortSources::readEnvironment() {
+    std::map<int, QByteArray> values;
+    for (int port = 1; port <= 16; ++port) {
+        const QByteArray value = qgetenv(environmentName(port).constData());
+        if (!value.isEmpty()) values[port] = value;
+    }
+    return values;
+}
+
+PortBindings::PortBindings(PortSources sources) : sources_(std::move(sources)) {}
+
+Binding PortBindings::binding(int port) const {
     if (port < 1 || port > 16) return {};
-    const auto option = optionBindings().find(port);
-    return chooseBinding(port, valueOr(chosenBindings(), port),
-                         option == optionBindings().end() ? QByteArray() : option->second,
-                         qgetenv(environmentName(port).constData()), savedBinding(port));
+    const auto chosen = chosen_.find(port);
+    return chooseBinding(port, chosen == chosen_.end() ? QString() : chosen->second,
+                         sources_.option(port), sources_.environmentValue(port),
+                         savedBinding(port));
 }
 
-void setOptionBinding(int port, const QByteArray& device) {
+void PortBindings::choose(int port, const QString& device) {
     if (device.isEmpty())
-        optionBindings().erase(port);
+        chosen_.erase(port);
     else
-        optionBindings()[port] = device;
+        chosen_[port] = device;
 }
 
-void setChosenBinding(int port, const QString& device) {
-    if (device.isEmpty())
-        chosenBindings().erase(port);
-    else
-        chosenBindings()[port] = device;
+QByteArray PortBindings::systemPath(int port) const {
+    const Binding bound = binding(port);
+    // An option's or variable's bytes go to the system as they are, even
+    // where they are no text.
+    const QByteArray& raw = bound.systemName;
+    if (!raw.isEmpty() && QFile::encodeName(QFile::decodeName(raw)) != raw) return raw;
+    return QFile::encodeName(deviceToOpen(bound.device));
 }
 
 QString savedBinding(int port) {
@@ -209,16 +218,16 @@ QString sameNode(const QString& path) {
 }
 } // namespace
 
-QString boundPortsOf(const QString& path) {
+QString PortBindings::boundPortsOf(const QString& path) const {
     QStringList ports;
     for (int port : {1, 2}) {
-        if (sameNode(deviceToOpen(currentBinding(port).device)) == sameNode(path))
+        if (sameNode(deviceToOpen(binding(port).device)) == sameNode(path))
             ports << QStringLiteral("COM%1").arg(port);
     }
     return ports.join(QLatin1Char(' '));
 }
 
-QString describePorts(const QList<DetectedPort>& ports) {
+QString PortBindings::describe(const QList<DetectedPort>& ports) const {
     QString text;
     for (const DetectedPort& port : ports) {
         text += QStringList{port.path,         port.byId,         port.description,

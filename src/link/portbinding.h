@@ -7,6 +7,8 @@
 #include <QString>
 
 #include <functional>
+#include <map>
+#include <optional>
 
 namespace krt {
 
@@ -56,14 +58,46 @@ QString platformDefault(int port);
 Binding chooseBinding(int port, const QString& chosen, const QByteArray& option,
                       const QByteArray& environment, const QString& saved);
 
-// The binding in force for COMn, from the choice made in this run, this
-// process's options, KRT418_COMn, and the saved settings.
-Binding currentBinding(int port);
-// A --com1/--com2 option for the rest of this run; empty removes it.
-void setOptionBinding(int port, const QByteArray& device);
-// The operator's choice in the port menu, in force for the rest of this run;
-// empty removes it.
-void setChosenBinding(int port, const QString& device);
+// What binds COM ports besides the operator's choices: the --comN options
+// and the KRT418_COMn variables, as the system's bytes.
+struct PortSources {
+    std::map<int, QByteArray> options;
+    // The program reads the variables once, at start-up. Without them (a
+    // data window made on its own, as the suites and the bench do) each look
+    // reads the process's environment as it is then.
+    std::optional<std::map<int, QByteArray>> environment;
+
+    QByteArray option(int port) const;
+    QByteArray environmentValue(int port) const;
+    // KRT418_COM1 to KRT418_COM16 as they are now.
+    static std::map<int, QByteArray> readEnvironment();
+};
+
+// The bindings of the COM ports for one run: the sources, the saved choices,
+// and the choices made in the port menu, which hold for the rest of the run
+// (data windows closed and opened again included).
+class PortBindings {
+public:
+    explicit PortBindings(PortSources sources = {});
+
+    Binding binding(int port) const;
+    // The operator's choice in the port menu; empty removes it.
+    void choose(int port, const QString& device);
+    // The device to open for COMn, as the system's bytes: an option's or
+    // variable's bytes as they are, else the bound name, a stable name
+    // followed to its node. Empty when the number has no port.
+    QByteArray systemPath(int port) const;
+    // The COM ports bound to `path` ("COM1", "COM1 COM2"), empty for none.
+    QString boundPortsOf(const QString& path) const;
+    // For --list-ports: one line a port, its path, stable name, description,
+    // manufacturer, serial number and the COM ports bound to it, between tabs.
+    QString describe(const QList<DetectedPort>& ports) const;
+
+private:
+    PortSources sources_;
+    std::map<int, QString> chosen_;
+};
+
 // The operator's choice, kept for the next start: the stable name where one
 // points at `device`, so the adapter is found again in any USB socket. An
 // empty device forgets the choice. Returns why it could not be kept (the
@@ -77,12 +111,6 @@ QString deviceToOpen(const QString& bound);
 
 // The stable name of `path` among `ports`, else `path` itself.
 QString stableNameFor(const QString& path, const QList<DetectedPort>& ports);
-
-// The COM ports bound to `path` now ("COM1", "COM1 COM2"), empty for none.
-QString boundPortsOf(const QString& path);
-// For --list-ports: one line a port, its path, stable name, description,
-// manufacturer, serial number and the COM ports bound to it, between tabs.
-QString describePorts(const QList<DetectedPort>& ports);
 
 // The environment variable that binds COMn.
 QByteArray environmentName(int port);

@@ -31,13 +31,8 @@ SerialPortComponent::~SerialPortComponent() {
     if (port_.isOpen()) port_.close();
 }
 
-QByteArray SerialPortComponent::deviceForPort(int port) {
-    const krt::Binding binding = krt::currentBinding(port);
-    // An option's or variable's bytes go to the system as they are, even
-    // where they are no text.
-    const QByteArray& raw = binding.systemName;
-    if (!raw.isEmpty() && QFile::encodeName(QFile::decodeName(raw)) != raw) return raw;
-    return QFile::encodeName(krt::deviceToOpen(binding.device));
+void SerialPortComponent::setBindings(std::shared_ptr<const krt::PortBindings> bindings) {
+    if (bindings) bindings_ = std::move(bindings);
 }
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "link/linesettings.h"
 #include "link/nodeidentity.h"
+#include "link/portbinding.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -11,6 +12,7 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 // What a port operation came to. The values are the numbers the operator
 // reads in ">> PORT ERROR: n <<" and "Error #  n".
@@ -40,10 +42,14 @@ public:
     explicit SerialPortComponent(QObject* parent = nullptr);
     ~SerialPortComponent() override;
 
+    // Which device stands behind each port number; by default the bindings
+    // of a program started without options.
+    void setBindings(std::shared_ptr<const krt::PortBindings> bindings);
+    const krt::PortBindings& bindings() const { return *bindings_; }
     // The device behind a port number, as the system's bytes, from the
-    // binding in force (option, KRT418_COMn, saved choice, platform default);
-    // a stable name is followed to its node. Empty when the number has no port.
-    static QByteArray deviceForPort(int port);
+    // binding in force; a stable name is followed to its node. Empty when
+    // the number has no port.
+    QByteArray deviceForPort(int port) const { return bindings_->systemPath(port); }
 
     // A number outside 1..16 is refused at once with 8002.
     PortError setCommPort(int port);
@@ -113,6 +119,7 @@ private:
     bool applySettings();
 
     QSerialPort port_;
+    std::shared_ptr<const krt::PortBindings> bindings_ = std::make_shared<krt::PortBindings>();
     int commPort_ = 1;
     QString settings_ = QLatin1String(krt::line::Settings9600);
     int inputLen_ = 0;

@@ -1,6 +1,7 @@
 #include "shell/krt418.h"
 
 #include "datawindow/rddata.h"
+#include "link/portbinding.h"
 #include "platform/controls.h"
 #include "platform/fonts.h"
 #include "platform/seams.h"
@@ -40,7 +41,8 @@ QString timeFormat() {
 
 } // namespace
 
-KRT418::KRT418(QWidget* parent) : QWidget(parent) {
+KRT418::KRT418(std::shared_ptr<krt::PortBindings> ports, QWidget* parent)
+    : QWidget(parent), ports_(ports ? std::move(ports) : std::make_shared<krt::PortBindings>()) {
     setWindowTitle(QStringLiteral("KRT 418"));
     setObjectName(QStringLiteral("KRT418"));
 
@@ -128,7 +130,7 @@ void KRT418::Timer1_Timer() {
 }
 
 void KRT418::Command1_Click() {
-    RDData* dataWindow = RDData::instance();
+    RDData* dataWindow = RDData::instance(ports_);
     dataWindow->show();
     dataWindow->raise();
     dataWindow->activateWindow();

@@ -3,15 +3,21 @@
 
 #include <QWidget>
 
+#include <memory>
+
 class QLabel;
 class QPushButton;
 class QTimer;
 class Picture;
+namespace krt {
+class PortBindings;
+}
 
 class KRT418 : public QWidget {
     Q_OBJECT
 public:
-    explicit KRT418(QWidget* parent = nullptr);
+    // `ports`: the run's port bindings, handed to every data window it opens.
+    explicit KRT418(std::shared_ptr<krt::PortBindings> ports = {}, QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLabel* MSGtime;
@@ -31,4 +37,7 @@ public slots:
     void Command2_Click();
     void Command3_Click();
     void Image1_Click();
+
+private:
+    std::shared_ptr<krt::PortBindings> ports_;
 };

@@ -84,7 +84,7 @@ QString shownArgumentText(const QString& text) {
 
 } // namespace
 
-std::optional<int> handleCommandLine(const QByteArrayList& arguments) {
+std::optional<int> handleCommandLine(const QByteArrayList& arguments, PortSources& ports) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Controls a KRT 418 timing device over a serial line."));
@@ -136,10 +136,11 @@ std::optional<int> handleCommandLine(const QByteArrayList& arguments) {
         return answer(program, program + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
                                    QLatin1Char('\n'));
     // The paths exactly as given, byte for byte.
-    if (parser.isSet(com1)) setOptionBinding(1, parser.value(com1).toLatin1());
-    if (parser.isSet(com2)) setOptionBinding(2, parser.value(com2).toLatin1());
+    if (parser.isSet(com1)) ports.options[1] = parser.value(com1).toLatin1();
+    if (parser.isSet(com2)) ports.options[2] = parser.value(com2).toLatin1();
     // After the bindings: the list marks the ports they bind.
-    if (parser.isSet(listPorts)) return answer(program, describePorts(detectedPorts()));
+    if (parser.isSet(listPorts))
+        return answer(program, PortBindings(ports).describe(detectedPorts()));
     if (parser.isSet(noJournal)) Journal::options().enabled = false;
     if (parser.isSet(journalDir))
         Journal::options().folder = QFile::decodeName(parser.value(journalDir).toLatin1());

@@ -1,6 +1,8 @@
 #pragma once
 // The program's command line: read before any window opens.
 
+#include "link/portbinding.h"
+
 #include <QByteArrayList>
 
 #include <optional>
@@ -15,6 +17,7 @@ namespace krt {
 // written, with a message on stderr), 2 after a bad option or a missing value
 // (with a one-line message on stderr). Returns nothing when the windows
 // should open.
-std::optional<int> handleCommandLine(const QByteArrayList& arguments);
+// The port options go into `ports`.
+std::optional<int> handleCommandLine(const QByteArrayList& arguments, PortSources& ports);
 
 } // namespace krt

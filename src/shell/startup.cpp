@@ -2,6 +2,7 @@
 
 #include "datawindow/rddata.h"
 #include "dialogs/openers.h"
+#include "link/portbinding.h"
 #include "shell/krt418.h"
 #include "shell/options.h"
 
@@ -53,6 +54,8 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
     QCoreApplication::setOrganizationName(QStringLiteral("krt418"));
     QCoreApplication::setApplicationName(QStringLiteral("krt418"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KRT418_VERSION));
+    // The variables are read once, here; options are added by the command line.
+    PortSources ports{{}, PortSources::readEnvironment()};
     {
         // The options are read before any window (or display) is needed, so
         // --help and --list-ports answer on a terminal without a desktop.
@@ -61,7 +64,7 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
         for (int i = 0; i < argc; ++i)
             arguments << QByteArray(argv[i]);
         QCoreApplication options(argc, argv);
-        if (const auto status = handleCommandLine(arguments)) return *status;
+        if (const auto status = handleCommandLine(arguments, ports)) return *status;
     }
     QApplication app(argc, argv);
     setUpApplication();
@@ -80,7 +83,7 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
 
     int status = 0;
     {
-        KRT418 window;
+        KRT418 window(std::make_shared<PortBindings>(ports));
         window.show();
         if (started) started(window);
         status = app.exec();
