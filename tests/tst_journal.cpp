@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -189,25 +190,42 @@ private slots:
         if (trigger == FullDisk) QCOMPARE(contents(file), "first\r\n" + QByteArray(1024 - 7, 'x'));
     }
 
-    // Sizes newest first, of files whose names run the other way round (the
-    // times decide) and "notes.txt", the oldest, which is not ours.
+    // Sizes (in 100 kB) newest first, of files whose names run the other way
+    // round (the times decide) and "notes.txt", the oldest, which is not ours.
+    // The limits as written in the settings file ("" leaves the default); one
+    // that is not a whole number in range is ignored with a note, never taken
+    // as "keep one".
     void startUpKeepsTheFolderInBounds_data() {
         QTest::addColumn<QList<qint64>>("sizes");
-        QTest::addColumn<int>("maxFiles");
-        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<QString>("maxFiles");
+        QTest::addColumn<QString>("maxBytes");
         QTest::addColumn<QList<int>>("kept");
+        QTest::addColumn<bool>("ignored");
         using L = QList<qint64>;
-        QTest::newRow("in bounds") << L{10, 20, 30} << 3 << qint64(60) << QList<int>{0, 1, 2};
-        QTest::newRow("empty ones go and do not count")
-            << L{0, 1, 1, 1} << 2 << qint64(1000) << QList<int>{1, 2};
+        const QList<int> all{0, 1, 2, 3};
+        QTest::newRow("in bounds") << L{10, 20, 30} << "4"
+                                   << "6000000" << QList<int>{0, 1, 2} << false;
+        QTest::newRow("empty ones go and do not count") << L{0, 1, 1, 1} << "2"
+                                                        << "" << QList<int>{1, 2} << false;
         QTest::newRow("too big: oldest first, small ones too")
-            << L{40, 50, 20, 1} << 200 << qint64(100) << QList<int>{0, 1};
+            << L{40, 50, 20, 1} << ""
+            << "10000000" << QList<int>{0, 1} << false;
         QTest::newRow("the newest stays, whatever its size")
-            << L{500, 10} << 200 << qint64(100) << QList<int>{0};
+            << L{500, 10} << ""
+            << "10000000" << QList<int>{0} << false;
+        for (const char* v : {"-1", "0", "abc", "2.5", " ", "100001"})
+            QTest::newRow(qPrintable(QString("maxFiles=") + v))
+                << L{1, 1, 1, 1} << v << "" << all << true;
+        for (const char* v : {"-1", "lots", "1e12", "1000000000000", "200", "0x10"})
+            QTest::newRow(qPrintable(QString("maxBytes=") + v))
+                << L{1, 1, 1, 1} << "" << v << all << true;
     }
     void startUpKeepsTheFolderInBounds() {
         QFETCH(QList<qint64>, sizes);
+        QFETCH(QString, maxFiles);
+        QFETCH(QString, maxBytes);
         QFETCH(QList<int>, kept);
+        QFETCH(bool, ignored);
         QVERIFY(QDir().mkpath(folder));
         QStringList names, expected{"notes.txt"};
         for (int age = 0; age <= sizes.size(); ++age) {
@@ -215,17 +233,25 @@ private slots:
                                           : QString("2026-01-01_00-00-0%1.txt").arg(age));
             QFile f(folder + "/" + names[age]);
             QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(age < sizes.size() ? sizes[age] : 1, 'x'));
-            f.flush();
+            QVERIFY(f.resize(age < sizes.size() ? sizes[age] * 100000 : 1));
             QVERIFY(f.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime));
         }
         for (int i : kept)
             expected << names[i];
         expected.sort();
-        QFETCH(int, maxFiles);
-        QFETCH(qint64, maxBytes);
-        Journal::options().maxFiles = maxFiles;
-        Journal::options().maxBytes = maxBytes;
+        QSettings settings;
+        settings.clear();
+        for (const auto& [key, value] :
+             {std::pair{"journal/maxFiles", maxFiles}, {"journal/maxBytes", maxBytes}}) {
+            if (value.isEmpty()) continue;
+            settings.setValue(key, value);
+            if (ignored)
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression(QString("^%1=.* ignored").arg(key)));
+        }
+        settings.sync();
+        Journal::options() = Journal::Options::fromSettings();
+        Journal::options().folder = folder;
         openDataWindowOn(device);
         QCOMPARE(entries(folder), expected);
     }

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -21,7 +22,32 @@
 
 namespace {
 
+Q_LOGGING_CATEGORY(lcJournal, "krt418.journal", QtWarningMsg)
+
 const char* const kNameFormat = "yyyy-MM-dd_HH-mm-ss";
+
+// A retention limit from the settings: decimal digits only, from low to high.
+// Anything else ("-1", "0", "abc", "1e12", "2.5", "0x10") is a slip, not a
+// wish, and must never be taken as "keep one": the default holds, and the
+// log says so for whoever wonders why the setting did nothing.
+qint64 limitSetting(const QSettings& settings, const char* key, qint64 fallback, qint64 low,
+                    qint64 high) {
+    const QString name = QLatin1String(key);
+    if (!settings.contains(name)) return fallback;
+    const QString text = settings.value(name).toString().trimmed();
+    bool digits = !text.isEmpty() && text.size() <= 18;
+    for (const QChar c : text)
+        digits = digits && c >= u'0' && c <= u'9';
+    const qint64 value = digits ? text.toLongLong() : 0;
+    if (digits && value >= low && value <= high) return value;
+    qCWarning(lcJournal).noquote()
+        << QStringLiteral("%1=%2 in %3 ignored: not a whole number from %4 to %5; keeping %6")
+               .arg(name, text, settings.fileName())
+               .arg(low)
+               .arg(high)
+               .arg(fallback);
+    return fallback;
+}
 
 // The system's own words for the last failure: QFile may only say "Unknown
 // error" where the system said "No space left on device".
@@ -60,8 +86,12 @@ Journal::Options Journal::Options::fromSettings() {
     o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
     o.folder = settings.value(QStringLiteral("journal/folder")).toString();
     if (o.folder.isEmpty()) o.folder = defaultFolder();
-    o.maxFiles = settings.value(QStringLiteral("journal/maxFiles"), o.maxFiles).toInt();
-    o.maxBytes = settings.value(QStringLiteral("journal/maxBytes"), o.maxBytes).toLongLong();
+    // Beyond these a limit no longer bounds anything: the line brings at most
+    // 960 bytes a second, about 30 GB in a year of non-stop flood, and each
+    // start lists every file. Below 1 MB, "200" was surely meant in MB.
+    o.maxFiles = int(limitSetting(settings, "journal/maxFiles", o.maxFiles, 1, 100000));
+    o.maxBytes = limitSetting(settings, "journal/maxBytes", o.maxBytes, 1000 * 1000,
+                              100LL * 1000 * 1000 * 1000);
     return o;
 }
 
