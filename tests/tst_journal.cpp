@@ -205,8 +205,10 @@ private slots:
         const QList<int> all{0, 1, 2, 3};
         QTest::newRow("in bounds") << L{10, 20, 30} << "4"
                                    << "6000000" << QList<int>{0, 1, 2} << false;
-        QTest::newRow("empty ones go and do not count") << L{0, 1, 1, 1} << "2"
+        QTest::newRow("empty ones go and do not count") << L{0, 1, 1, 1} << "3"
                                                         << "" << QList<int>{1, 2} << false;
+        QTest::newRow("the new session counts") << L{1, 1, 1} << "3"
+                                                << "" << QList<int>{0, 1} << false;
         QTest::newRow("too big: oldest first, small ones too")
             << L{40, 50, 20, 1} << ""
             << "10000000" << QList<int>{0, 1} << false;

@@ -172,7 +172,8 @@ Journal::Journal(const Options& options, const QDateTime& start, QObject* parent
 }
 
 void Journal::start() {
-    keepInBounds(folder_, maxFiles_, maxBytes_);
+    // Room for the session starting now: maxFiles counts it too.
+    keepInBounds(folder_, maxFiles_ - 1, maxBytes_);
     const QString failure = makeFolder(folder_);
     if (!failure.isEmpty()) stop(folder_, failure);
 }

@@ -61,7 +61,8 @@ public:
     // options.folder.
     Journal(const Options& options, const QDateTime& start, QObject* parent = nullptr);
     ~Journal() override;
-    // Keeps the folder in bounds and creates it; the file itself is created
+    // Keeps the folder in bounds, leaving room for this session's file within
+    // maxFiles, and creates it; the file itself is created
     // only once there is text for it, so a session that receives nothing
     // leaves nothing.
     void start();
