@@ -22,6 +22,7 @@
 namespace {
 const QDateTime kStart(QDate(2026, 12, 8), QTime(16, 3, 12));
 enum Trigger { AtStart, FullDisk, Removed };
+enum Limits { Sane, Ignored, OldestLive };
 
 QByteArray contents(const QString& path) {
     QFile f(path);
@@ -194,48 +195,56 @@ private slots:
     // round (the times decide) and "notes.txt", the oldest, which is not ours.
     // The limits as written in the settings file ("" leaves the default); one
     // that is not a whole number in range is ignored with a note, never taken
-    // as "keep one".
+    // as "keep one". The live session of another copy is never deleted.
     void startUpKeepsTheFolderInBounds_data() {
         QTest::addColumn<QList<qint64>>("sizes");
         QTest::addColumn<QString>("maxFiles");
         QTest::addColumn<QString>("maxBytes");
         QTest::addColumn<QList<int>>("kept");
-        QTest::addColumn<bool>("ignored");
+        QTest::addColumn<int>("limits");
         using L = QList<qint64>;
-        const QList<int> all{0, 1, 2, 3};
+        using K = QList<int>;
         QTest::newRow("in bounds") << L{10, 20, 30} << "4"
-                                   << "6000000" << QList<int>{0, 1, 2} << false;
+                                   << "6000000" << K{0, 1, 2} << int(Sane);
         QTest::newRow("empty ones go and do not count") << L{0, 1, 1, 1} << "3"
-                                                        << "" << QList<int>{1, 2} << false;
+                                                        << "" << K{1, 2} << int(Sane);
         QTest::newRow("the new session counts") << L{1, 1, 1} << "3"
-                                                << "" << QList<int>{0, 1} << false;
+                                                << "" << K{0, 1} << int(Sane);
         QTest::newRow("too big: oldest first, small ones too")
             << L{40, 50, 20, 1} << ""
-            << "10000000" << QList<int>{0, 1} << false;
-        QTest::newRow("the newest stays, whatever its size")
-            << L{500, 10} << ""
-            << "10000000" << QList<int>{0} << false;
+            << "10000000" << K{0, 1} << int(Sane);
+        QTest::newRow("the newest stays, whatever its size") << L{500, 10} << ""
+                                                             << "10000000" << K{0} << int(Sane);
+        QTest::newRow("another copy's live session stays") << L{1, 1, 1, 1} << "1"
+                                                           << "" << K{0, 3} << int(OldestLive);
         for (const char* v : {"-1", "0", "abc", "2.5", " ", "100001"})
             QTest::newRow(qPrintable(QString("maxFiles=") + v))
-                << L{1, 1, 1, 1} << v << "" << all << true;
+                << L{1, 1, 1, 1} << v << "" << K{0, 1, 2, 3} << int(Ignored);
         for (const char* v : {"-1", "lots", "1e12", "1000000000000", "200", "0x10"})
             QTest::newRow(qPrintable(QString("maxBytes=") + v))
-                << L{1, 1, 1, 1} << "" << v << all << true;
+                << L{1, 1, 1, 1} << "" << v << K{0, 1, 2, 3} << int(Ignored);
     }
     void startUpKeepsTheFolderInBounds() {
         QFETCH(QList<qint64>, sizes);
         QFETCH(QString, maxFiles);
         QFETCH(QString, maxBytes);
         QFETCH(QList<int>, kept);
-        QFETCH(bool, ignored);
+        QFETCH(int, limits);
         QVERIFY(QDir().mkpath(folder));
         QStringList names, expected{"notes.txt"};
+        Journal other(Journal::options(), kStart.addYears(-1)); // another copy, writing
         for (int age = 0; age <= sizes.size(); ++age) {
+            const bool live = limits == OldestLive && age == sizes.size() - 1;
+            if (live) {
+                other.add("live");
+                other.flush();
+            }
             names << (age == sizes.size() ? "notes.txt"
+                      : live              ? other.filePath().section('/', -1)
                                           : QString("2026-01-01_00-00-0%1.txt").arg(age));
             QFile f(folder + "/" + names[age]);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            QVERIFY(f.resize(age < sizes.size() ? sizes[age] * 100000 : 1));
+            QVERIFY(f.open(QIODevice::Append));
+            QVERIFY(live || f.resize(age < sizes.size() ? sizes[age] * 100000 : 1));
             QVERIFY(f.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime));
         }
         for (int i : kept)
@@ -247,7 +256,7 @@ private slots:
              {std::pair{"journal/maxFiles", maxFiles}, {"journal/maxBytes", maxBytes}}) {
             if (value.isEmpty()) continue;
             settings.setValue(key, value);
-            if (ignored)
+            if (limits == Ignored)
                 QTest::ignoreMessage(QtWarningMsg,
                                      QRegularExpression(QString("^%1=.* ignored").arg(key)));
         }

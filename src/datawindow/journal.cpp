@@ -20,6 +20,11 @@
 #include <cstring>
 #include <optional>
 
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <sys/stat.h>
+#endif
+
 namespace {
 
 Q_LOGGING_CATEGORY(lcJournal, "krt418.journal", QtWarningMsg)
@@ -71,6 +76,40 @@ QString makeFolder(const QString& path) {
     if (QDir().mkdir(path)) return QString();
     const int e = errno;
     return e != 0 ? QString::fromLocal8Bit(std::strerror(e)) : QStringLiteral("cannot create it");
+}
+
+// Two copies may share the folder. Each holds an advisory lock on its own
+// session file for as long as it writes it, and retention deletes only files
+// it could lock itself. The kernel drops a flock lock when its holder ends,
+// however it ends, so a killed copy leaves no stale lock (a lock file beside
+// the session would). Unlike an fcntl lock, a flock lock belongs to the open
+// file, so our own retention opening and closing a file cannot drop it. On
+// Windows the system itself refuses to delete a file another process holds
+// open (Qt opens files without delete sharing).
+//
+// Takes the lock on the open file and says whether another holds it. A file
+// system without locks holds none: the journal still works there.
+bool heldByAnother(const QFile& file) {
+#ifdef Q_OS_UNIX
+    return ::flock(file.handle(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+#else
+    Q_UNUSED(file);
+    return false;
+#endif
+}
+
+// Whether the open file is still the one its name leads to: not deleted, nor
+// deleted and replaced by a file of the same name.
+bool stillNamed(const QFile& file) {
+#ifdef Q_OS_UNIX
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(file.handle(), &open) == 0 &&
+           ::stat(QFile::encodeName(file.fileName()).constData(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+#else
+    return QFileInfo::exists(file.fileName());
+#endif
 }
 
 } // namespace
@@ -138,8 +177,12 @@ void Journal::keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes)
         if (isSessionFileName(info.fileName()))
             files.append({info.fileName(), info.size(), info.lastModified()});
     }
-    for (const QString& name : filesToDelete(files, maxFiles, maxBytes))
-        QFile::remove(dir.filePath(name));
+    for (const QString& name : filesToDelete(files, maxFiles, maxBytes)) {
+        // A session another copy is writing stays. The name goes while the
+        // lock is held (QFile::remove() on the open file would drop it first).
+        QFile file(dir.filePath(name));
+        if (file.open(QIODevice::ReadOnly) && !heldByAnother(file)) QFile::remove(file.fileName());
+    }
 }
 
 void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
@@ -199,8 +242,13 @@ bool Journal::createFile() {
         // Unbuffered: what write() accepted is with the system, and survives
         // the process being killed.
         errno = 0;
-        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return true;
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            // Between the open and the lock another copy's retention may have
+            // taken the new empty file for a dead one: then try the next name.
+            if (!heldByAnother(file_) && stillNamed(file_)) return true;
+            file_.close();
+            continue;
+        }
         const int e = errno;
         if (!QFileInfo::exists(file_.fileName())) {
             stop(file_.fileName(), lastErrorText(file_, e));
@@ -216,7 +264,7 @@ void Journal::flush() {
     if (!running_ || pending_.isEmpty()) return;
     if (!file_.isOpen() && !createFile()) return;
     // Writing on into a file that was deleted would lose everything from here on.
-    if (!QFileInfo::exists(file_.fileName())) {
+    if (!stillNamed(file_)) {
         stop(file_.fileName(), QStringLiteral("the file was removed"));
         return;
     }

@@ -54,7 +54,8 @@ public:
     // Whether a file name is one of ours ("yyyy-MM-dd_HH-mm-ss.txt", perhaps
     // with "-2", "-3"... before ".txt"); nothing else in the folder is touched.
     static bool isSessionFileName(const QString& name);
-    // Applies filesToDelete to the session files in the folder.
+    // Applies filesToDelete to the session files in the folder, sparing
+    // those another running copy is writing (each copy locks its own file).
     static void keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes);
 
     // A journal for the session that started at the given time, in
