@@ -142,6 +142,10 @@ private slots:
         QFile plain(home.filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         QTest::newRow("folder is a file") << int(AtStart) << plain.fileName() << "Not a directory";
+        QVERIFY(QFile::link("/nonexistent/sessions", home.filePath("dangling")));
+        QTest::newRow("folder is a dangling link")
+            << int(AtStart) << home.filePath("dangling")
+            << "a symbolic link to /nonexistent/sessions, which leads nowhere";
         // Root writes into any folder, but not into /sys.
         if (geteuid() == 0)
             QTest::newRow("no write") << int(AtStart) << "/sys/krt418"

@@ -66,6 +66,12 @@ QString lastErrorText(const QFile& file, int savedErrno) {
 QString makeFolder(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) return QString();
+    // A link whose target is missing (an unmounted disk, a moved folder):
+    // mkdir would only say "File exists", and creating the target would put
+    // the journal where nobody looks for it.
+    if (info.isSymLink() && !info.exists())
+        return QStringLiteral("a symbolic link to %1, which leads nowhere")
+            .arg(QDir::toNativeSeparators(info.symLinkTarget()));
     if (info.exists()) return QString::fromLocal8Bit(std::strerror(ENOTDIR));
     const QString parent = info.absolutePath();
     if (parent != info.absoluteFilePath()) {
