@@ -50,6 +50,7 @@ class TestJournal : public QObject {
 
 private slots:
     void init() {
+        QSettings().clear();
         folder = home.filePath("sessions");
         file = folder + "/2026-12-08_16-03-12.txt";
         Journal::options() = Journal::Options();
@@ -255,7 +256,6 @@ private slots:
             expected << names[i];
         expected.sort();
         QSettings settings;
-        settings.clear();
         for (const auto& [key, value] :
              {std::pair{"journal/maxFiles", maxFiles}, {"journal/maxBytes", maxBytes}}) {
             if (value.isEmpty()) continue;
@@ -269,6 +269,25 @@ private slots:
         Journal::options().folder = folder;
         openDataWindowOn(device);
         QCOMPARE(entries(folder), expected);
+    }
+
+    // journal/folder as written in the settings file; relative ones never
+    // depend on where the program was started.
+    void folderFromSettings_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("expected");
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QTest::newRow("none") << "" << data + "/sessions";
+        QTest::newRow("absolute") << "/srv/krt 418"
+                                  << "/srv/krt 418";
+        QTest::newRow("relative") << "lab/sessions" << data + "/lab/sessions";
+        QTest::newRow("home") << "~/sessions" << QDir::homePath() + "/sessions";
+    }
+    void folderFromSettings() {
+        QFETCH(QString, setting);
+        QFETCH(QString, expected);
+        QSettings().setValue("journal/folder", setting);
+        QCOMPARE(Journal::Options::fromSettings().folder, expected);
     }
 
     // The real question: only Y sends; No is the default and Escape is No.

@@ -129,8 +129,17 @@ Journal::Options Journal::Options::fromSettings() {
     QSettings settings;
     Options o;
     o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
-    o.folder = settings.value(QStringLiteral("journal/folder")).toString();
-    if (o.folder.isEmpty()) o.folder = defaultFolder();
+    // A settings file has no working folder of its own, and the one the
+    // program happens to start in says nothing: a relative folder lies in the
+    // application data place, beside the default one. "~" is the home folder,
+    // as whoever wrote it meant.
+    QString folder = settings.value(QStringLiteral("journal/folder")).toString();
+    if (folder == u'~' || folder.startsWith(QStringLiteral("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    o.folder = folder.isEmpty()
+                   ? defaultFolder()
+                   : QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                         .filePath(folder);
     // Beyond these a limit no longer bounds anything: the line brings at most
     // 960 bytes a second, about 30 GB in a year of non-stop flood, and each
     // start lists every file. Below 1 MB, "200" was surely meant in MB.
@@ -210,7 +219,10 @@ void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
 
 Journal::Journal(const Options& options, const QDateTime& start, QObject* parent)
     : QObject(parent),
-      folder_(options.folder.isEmpty() ? Options::defaultFolder() : options.folder),
+      // --journal-dir is relative to the folder the program started in, as
+      // any path on a command line.
+      folder_(QFileInfo(options.folder.isEmpty() ? Options::defaultFolder() : options.folder)
+                  .absoluteFilePath()),
       baseName_(start.toString(QString::fromLatin1(kNameFormat))), maxFiles_(options.maxFiles),
       maxBytes_(options.maxBytes) {
     writeTimer_.setSingleShot(true);

@@ -31,8 +31,9 @@ public:
 
         // The platform's application data place + "/sessions".
         static QString defaultFolder();
-        // From the settings "journal/enabled", "journal/folder",
-        // "journal/maxFiles" and "journal/maxBytes", each with its default.
+        // From the settings "journal/enabled", "journal/folder" (a relative
+        // one taken inside the application data place), "journal/maxFiles"
+        // and "journal/maxBytes", each with its default.
         static Options fromSettings();
     };
     // The options data windows start their journal with. Read from the
