@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
@@ -21,6 +22,7 @@
 namespace {
 const QDateTime kStart(QDate(2026, 12, 8), QTime(16, 3, 12));
 enum Trigger { AtStart, FullDisk, Removed };
+enum Limits { Sane, Ignored, OldestLive };
 
 QByteArray contents(const QString& path) {
     QFile f(path);
@@ -48,6 +50,7 @@ class TestJournal : public QObject {
 
 private slots:
     void init() {
+        QSettings().clear();
         folder = home.filePath("sessions");
         file = folder + "/2026-12-08_16-03-12.txt";
         Journal::options() = Journal::Options();
@@ -140,6 +143,10 @@ private slots:
         QFile plain(home.filePath("plain"));
         QVERIFY(plain.open(QIODevice::WriteOnly));
         QTest::newRow("folder is a file") << int(AtStart) << plain.fileName() << "Not a directory";
+        QVERIFY(QFile::link("/nonexistent/sessions", home.filePath("dangling")));
+        QTest::newRow("folder is a dangling link")
+            << int(AtStart) << home.filePath("dangling")
+            << "a symbolic link to /nonexistent/sessions, which leads nowhere";
         // Root writes into any folder, but not into /sys.
         if (geteuid() == 0)
             QTest::newRow("no write") << int(AtStart) << "/sys/krt418"
@@ -189,45 +196,98 @@ private slots:
         if (trigger == FullDisk) QCOMPARE(contents(file), "first\r\n" + QByteArray(1024 - 7, 'x'));
     }
 
-    // Sizes newest first, of files whose names run the other way round (the
-    // times decide) and "notes.txt", the oldest, which is not ours.
+    // Sizes (in 100 kB) newest first, of files whose names run the other way
+    // round (the times decide) and "notes.txt", the oldest, which is not ours.
+    // The limits as written in the settings file ("" leaves the default); one
+    // that is not a whole number in range is ignored with a note, never taken
+    // as "keep one". The live session of another copy is never deleted.
     void startUpKeepsTheFolderInBounds_data() {
         QTest::addColumn<QList<qint64>>("sizes");
-        QTest::addColumn<int>("maxFiles");
-        QTest::addColumn<qint64>("maxBytes");
+        QTest::addColumn<QString>("maxFiles");
+        QTest::addColumn<QString>("maxBytes");
         QTest::addColumn<QList<int>>("kept");
+        QTest::addColumn<int>("limits");
         using L = QList<qint64>;
-        QTest::newRow("in bounds") << L{10, 20, 30} << 3 << qint64(60) << QList<int>{0, 1, 2};
-        QTest::newRow("empty ones go and do not count")
-            << L{0, 1, 1, 1} << 2 << qint64(1000) << QList<int>{1, 2};
+        using K = QList<int>;
+        QTest::newRow("in bounds") << L{10, 20, 30} << "4"
+                                   << "6000000" << K{0, 1, 2} << int(Sane);
+        QTest::newRow("empty ones go and do not count") << L{0, 1, 1, 1} << "3"
+                                                        << "" << K{1, 2} << int(Sane);
+        QTest::newRow("the new session counts") << L{1, 1, 1} << "3"
+                                                << "" << K{0, 1} << int(Sane);
         QTest::newRow("too big: oldest first, small ones too")
-            << L{40, 50, 20, 1} << 200 << qint64(100) << QList<int>{0, 1};
-        QTest::newRow("the newest stays, whatever its size")
-            << L{500, 10} << 200 << qint64(100) << QList<int>{0};
+            << L{40, 50, 20, 1} << ""
+            << "10000000" << K{0, 1} << int(Sane);
+        QTest::newRow("the newest stays, whatever its size") << L{500, 10} << ""
+                                                             << "10000000" << K{0} << int(Sane);
+        QTest::newRow("another copy's live session stays") << L{1, 1, 1, 1} << "1"
+                                                           << "" << K{0, 3} << int(OldestLive);
+        for (const char* v : {"-1", "0", "abc", "2.5", " ", "100001"})
+            QTest::newRow(qPrintable(QString("maxFiles=") + v))
+                << L{1, 1, 1, 1} << v << "" << K{0, 1, 2, 3} << int(Ignored);
+        for (const char* v : {"-1", "lots", "1e12", "1000000000000", "200", "0x10"})
+            QTest::newRow(qPrintable(QString("maxBytes=") + v))
+                << L{1, 1, 1, 1} << "" << v << K{0, 1, 2, 3} << int(Ignored);
     }
     void startUpKeepsTheFolderInBounds() {
         QFETCH(QList<qint64>, sizes);
+        QFETCH(QString, maxFiles);
+        QFETCH(QString, maxBytes);
         QFETCH(QList<int>, kept);
+        QFETCH(int, limits);
         QVERIFY(QDir().mkpath(folder));
         QStringList names, expected{"notes.txt"};
+        Journal other(Journal::options(), kStart.addYears(-1)); // another copy, writing
         for (int age = 0; age <= sizes.size(); ++age) {
+            const bool live = limits == OldestLive && age == sizes.size() - 1;
+            if (live) {
+                other.add("live");
+                other.flush();
+            }
             names << (age == sizes.size() ? "notes.txt"
+                      : live              ? other.filePath().section('/', -1)
                                           : QString("2026-01-01_00-00-0%1.txt").arg(age));
             QFile f(folder + "/" + names[age]);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write(QByteArray(age < sizes.size() ? sizes[age] : 1, 'x'));
-            f.flush();
+            QVERIFY(f.open(QIODevice::Append));
+            QVERIFY(live || f.resize(age < sizes.size() ? sizes[age] * 100000 : 1));
             QVERIFY(f.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime));
         }
         for (int i : kept)
             expected << names[i];
         expected.sort();
-        QFETCH(int, maxFiles);
-        QFETCH(qint64, maxBytes);
-        Journal::options().maxFiles = maxFiles;
-        Journal::options().maxBytes = maxBytes;
+        QSettings settings;
+        for (const auto& [key, value] :
+             {std::pair{"journal/maxFiles", maxFiles}, {"journal/maxBytes", maxBytes}}) {
+            if (value.isEmpty()) continue;
+            settings.setValue(key, value);
+            if (limits == Ignored)
+                QTest::ignoreMessage(QtWarningMsg,
+                                     QRegularExpression(QString("^%1=.* ignored").arg(key)));
+        }
+        settings.sync();
+        Journal::options() = Journal::Options::fromSettings();
+        Journal::options().folder = folder;
         openDataWindowOn(device);
         QCOMPARE(entries(folder), expected);
+    }
+
+    // journal/folder as written in the settings file; relative ones never
+    // depend on where the program was started.
+    void folderFromSettings_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<QString>("expected");
+        const QString data = QStandardPaths::writableLocation(QStandardPaths::AppDataLocation);
+        QTest::newRow("none") << "" << data + "/sessions";
+        QTest::newRow("absolute") << "/srv/krt 418"
+                                  << "/srv/krt 418";
+        QTest::newRow("relative") << "lab/sessions" << data + "/lab/sessions";
+        QTest::newRow("home") << "~/sessions" << QDir::homePath() + "/sessions";
+    }
+    void folderFromSettings() {
+        QFETCH(QString, setting);
+        QFETCH(QString, expected);
+        QSettings().setValue("journal/folder", setting);
+        QCOMPARE(Journal::Options::fromSettings().folder, expected);
     }
 
     // The real question: only Y sends; No is the default and Escape is No.

@@ -8,6 +8,7 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
@@ -19,9 +20,39 @@
 #include <cstring>
 #include <optional>
 
+#ifdef Q_OS_UNIX
+#include <sys/file.h>
+#include <sys/stat.h>
+#endif
+
 namespace {
 
+Q_LOGGING_CATEGORY(lcJournal, "krt418.journal", QtWarningMsg)
+
 const char* const kNameFormat = "yyyy-MM-dd_HH-mm-ss";
+
+// A retention limit from the settings: decimal digits only, from low to high.
+// Anything else ("-1", "0", "abc", "1e12", "2.5", "0x10") is a slip, not a
+// wish, and must never be taken as "keep one": the default holds, and the
+// log says so for whoever wonders why the setting did nothing.
+qint64 limitSetting(const QSettings& settings, const char* key, qint64 fallback, qint64 low,
+                    qint64 high) {
+    const QString name = QLatin1String(key);
+    if (!settings.contains(name)) return fallback;
+    const QString text = settings.value(name).toString().trimmed();
+    bool digits = !text.isEmpty() && text.size() <= 18;
+    for (const QChar c : text)
+        digits = digits && c >= u'0' && c <= u'9';
+    const qint64 value = digits ? text.toLongLong() : 0;
+    if (digits && value >= low && value <= high) return value;
+    qCWarning(lcJournal).noquote()
+        << QStringLiteral("%1=%2 in %3 ignored: not a whole number from %4 to %5; keeping %6")
+               .arg(name, text, settings.fileName())
+               .arg(low)
+               .arg(high)
+               .arg(fallback);
+    return fallback;
+}
 
 // The system's own words for the last failure: QFile may only say "Unknown
 // error" where the system said "No space left on device".
@@ -35,6 +66,12 @@ QString lastErrorText(const QFile& file, int savedErrno) {
 QString makeFolder(const QString& path) {
     const QFileInfo info(path);
     if (info.isDir()) return QString();
+    // A link whose target is missing (an unmounted disk, a moved folder):
+    // mkdir would only say "File exists", and creating the target would put
+    // the journal where nobody looks for it.
+    if (info.isSymLink() && !info.exists())
+        return QStringLiteral("a symbolic link to %1, which leads nowhere")
+            .arg(QDir::toNativeSeparators(info.symLinkTarget()));
     if (info.exists()) return QString::fromLocal8Bit(std::strerror(ENOTDIR));
     const QString parent = info.absolutePath();
     if (parent != info.absoluteFilePath()) {
@@ -45,6 +82,40 @@ QString makeFolder(const QString& path) {
     if (QDir().mkdir(path)) return QString();
     const int e = errno;
     return e != 0 ? QString::fromLocal8Bit(std::strerror(e)) : QStringLiteral("cannot create it");
+}
+
+// Two copies may share the folder. Each holds an advisory lock on its own
+// session file for as long as it writes it, and retention deletes only files
+// it could lock itself. The kernel drops a flock lock when its holder ends,
+// however it ends, so a killed copy leaves no stale lock (a lock file beside
+// the session would). Unlike an fcntl lock, a flock lock belongs to the open
+// file, so our own retention opening and closing a file cannot drop it. On
+// Windows the system itself refuses to delete a file another process holds
+// open (Qt opens files without delete sharing).
+//
+// Takes the lock on the open file and says whether another holds it. A file
+// system without locks holds none: the journal still works there.
+bool heldByAnother(const QFile& file) {
+#ifdef Q_OS_UNIX
+    return ::flock(file.handle(), LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+#else
+    Q_UNUSED(file);
+    return false;
+#endif
+}
+
+// Whether the open file is still the one its name leads to: not deleted, nor
+// deleted and replaced by a file of the same name.
+bool stillNamed(const QFile& file) {
+#ifdef Q_OS_UNIX
+    struct stat open {};
+    struct stat named {};
+    return ::fstat(file.handle(), &open) == 0 &&
+           ::stat(QFile::encodeName(file.fileName()).constData(), &named) == 0 &&
+           open.st_dev == named.st_dev && open.st_ino == named.st_ino;
+#else
+    return QFileInfo::exists(file.fileName());
+#endif
 }
 
 } // namespace
@@ -58,10 +129,23 @@ Journal::Options Journal::Options::fromSettings() {
     QSettings settings;
     Options o;
     o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
-    o.folder = settings.value(QStringLiteral("journal/folder")).toString();
-    if (o.folder.isEmpty()) o.folder = defaultFolder();
-    o.maxFiles = settings.value(QStringLiteral("journal/maxFiles"), o.maxFiles).toInt();
-    o.maxBytes = settings.value(QStringLiteral("journal/maxBytes"), o.maxBytes).toLongLong();
+    // A settings file has no working folder of its own, and the one the
+    // program happens to start in says nothing: a relative folder lies in the
+    // application data place, beside the default one. "~" is the home folder,
+    // as whoever wrote it meant.
+    QString folder = settings.value(QStringLiteral("journal/folder")).toString();
+    if (folder == u'~' || folder.startsWith(QStringLiteral("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    o.folder = folder.isEmpty()
+                   ? defaultFolder()
+                   : QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                         .filePath(folder);
+    // Beyond these a limit no longer bounds anything: the line brings at most
+    // 960 bytes a second, about 30 GB in a year of non-stop flood, and each
+    // start lists every file. Below 1 MB, "200" was surely meant in MB.
+    o.maxFiles = int(limitSetting(settings, "journal/maxFiles", o.maxFiles, 1, 100000));
+    o.maxBytes = limitSetting(settings, "journal/maxBytes", o.maxBytes, 1000 * 1000,
+                              100LL * 1000 * 1000 * 1000);
     return o;
 }
 
@@ -108,8 +192,12 @@ void Journal::keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes)
         if (isSessionFileName(info.fileName()))
             files.append({info.fileName(), info.size(), info.lastModified()});
     }
-    for (const QString& name : filesToDelete(files, maxFiles, maxBytes))
-        QFile::remove(dir.filePath(name));
+    for (const QString& name : filesToDelete(files, maxFiles, maxBytes)) {
+        // A session another copy is writing stays. The name goes while the
+        // lock is held (QFile::remove() on the open file would drop it first).
+        QFile file(dir.filePath(name));
+        if (file.open(QIODevice::ReadOnly) && !heldByAnother(file)) QFile::remove(file.fileName());
+    }
 }
 
 void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
@@ -131,7 +219,10 @@ void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
 
 Journal::Journal(const Options& options, const QDateTime& start, QObject* parent)
     : QObject(parent),
-      folder_(options.folder.isEmpty() ? Options::defaultFolder() : options.folder),
+      // --journal-dir is relative to the folder the program started in, as
+      // any path on a command line.
+      folder_(QFileInfo(options.folder.isEmpty() ? Options::defaultFolder() : options.folder)
+                  .absoluteFilePath()),
       baseName_(start.toString(QString::fromLatin1(kNameFormat))), maxFiles_(options.maxFiles),
       maxBytes_(options.maxBytes) {
     writeTimer_.setSingleShot(true);
@@ -142,7 +233,8 @@ Journal::Journal(const Options& options, const QDateTime& start, QObject* parent
 }
 
 void Journal::start() {
-    keepInBounds(folder_, maxFiles_, maxBytes_);
+    // Room for the session starting now: maxFiles counts it too.
+    keepInBounds(folder_, maxFiles_ - 1, maxBytes_);
     const QString failure = makeFolder(folder_);
     if (!failure.isEmpty()) stop(folder_, failure);
 }
@@ -168,8 +260,13 @@ bool Journal::createFile() {
         // Unbuffered: what write() accepted is with the system, and survives
         // the process being killed.
         errno = 0;
-        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            return true;
+        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+            // Between the open and the lock another copy's retention may have
+            // taken the new empty file for a dead one: then try the next name.
+            if (!heldByAnother(file_) && stillNamed(file_)) return true;
+            file_.close();
+            continue;
+        }
         const int e = errno;
         if (!QFileInfo::exists(file_.fileName())) {
             stop(file_.fileName(), lastErrorText(file_, e));
@@ -185,7 +282,7 @@ void Journal::flush() {
     if (!running_ || pending_.isEmpty()) return;
     if (!file_.isOpen() && !createFile()) return;
     // Writing on into a file that was deleted would lose everything from here on.
-    if (!QFileInfo::exists(file_.fileName())) {
+    if (!stillNamed(file_)) {
         stop(file_.fileName(), QStringLiteral("the file was removed"));
         return;
     }

@@ -31,8 +31,9 @@ public:
 
         // The platform's application data place + "/sessions".
         static QString defaultFolder();
-        // From the settings "journal/enabled", "journal/folder",
-        // "journal/maxFiles" and "journal/maxBytes", each with its default.
+        // From the settings "journal/enabled", "journal/folder" (a relative
+        // one taken inside the application data place), "journal/maxFiles"
+        // and "journal/maxBytes", each with its default.
         static Options fromSettings();
     };
     // The options data windows start their journal with. Read from the
@@ -54,14 +55,16 @@ public:
     // Whether a file name is one of ours ("yyyy-MM-dd_HH-mm-ss.txt", perhaps
     // with "-2", "-3"... before ".txt"); nothing else in the folder is touched.
     static bool isSessionFileName(const QString& name);
-    // Applies filesToDelete to the session files in the folder.
+    // Applies filesToDelete to the session files in the folder, sparing
+    // those another running copy is writing (each copy locks its own file).
     static void keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes);
 
     // A journal for the session that started at the given time, in
     // options.folder.
     Journal(const Options& options, const QDateTime& start, QObject* parent = nullptr);
     ~Journal() override;
-    // Keeps the folder in bounds and creates it; the file itself is created
+    // Keeps the folder in bounds, leaving room for this session's file within
+    // maxFiles, and creates it; the file itself is created
     // only once there is text for it, so a session that receives nothing
     // leaves nothing.
     void start();
