@@ -12,13 +12,12 @@
 
 #include "figures.h"
 
-#include "datawindow/journal.h"
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QMap>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QSettings>
 #include <QStringList>
 #include <QTemporaryDir>
 
@@ -67,10 +66,15 @@ int runChild(const QString& name, const BenchOptions& options, bool journal, int
              char** argv) {
     preferOffscreen();
     QApplication app(argc, argv);
-    // Measured as the operator runs it, journal included, but not kept.
-    QTemporaryDir sessions;
-    Journal::options().enabled = journal;
-    Journal::options().folder = sessions.path();
+    // Measured as the operator runs it, journal included, but not kept: the
+    // data window reads settings of its own, in a folder that goes with it.
+    QTemporaryDir settingsAndSessions;
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsAndSessions.path());
+    QSettings settings;
+    settings.setValue(QStringLiteral("journal/enabled"), journal);
+    settings.setValue(QStringLiteral("journal/folder"),
+                      settingsAndSessions.filePath(QStringLiteral("sessions")));
+    settings.sync();
     for (const Measurement& m : kMeasurements)
         if (name == QLatin1String(m.name)) return m.run(options);
     usage();

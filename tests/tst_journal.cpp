@@ -2,8 +2,8 @@
 // bounds) and the question "Clear memory" asks first.
 
 #include "datawindow/colours.h"
-#include "datawindow/journal.h"
 #include "link/frame.h"
+#include "session/journal.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -37,7 +37,8 @@ class TestJournal : public QObject {
     Q_OBJECT
     std::unique_ptr<FakeDevice> device;
     QTemporaryDir home;
-    QString folder, file; // the sessions folder, the first session's file
+    QString folder, file;        // the sessions folder, the first session's file
+    krt::JournalOptions options; // what the data windows start their journal with
 
     QByteArray saved(RDData* w) { // what "Save mesures ..." writes now
         const QString target = home.filePath("saved.txt");
@@ -53,8 +54,8 @@ private slots:
         QSettings().clear();
         folder = home.filePath("sessions");
         file = folder + "/2026-12-08_16-03-12.txt";
-        Journal::options() = Journal::Options();
-        Journal::options().folder = folder;
+        options = krt::JournalOptions();
+        options.folder = folder;
         platform::seams().now = [] { return kStart; };
     }
     void cleanup() {
@@ -66,7 +67,7 @@ private slots:
     // Every byte value, a CR and an LF in two insertions, and a "Clear": the
     // journal is what two saves around the Clear would make one file of.
     void journalIsWhatSaveWritesHadNothingBeenCleared() {
-        RDData* w = openDataWindowOn(device);
+        RDData* w = openDataWindowOn(device, options);
         QByteArray all;
         for (int b = 0; b < 256; ++b)
             all += char(b);
@@ -90,16 +91,18 @@ private slots:
     void eachSessionItsOwnFile() {
         BeepCounter beeps;
         pointPortAtNothing(1);
-        const QByteArray errors = krt::toWire(RDData::instance()->Text1->text() + "\r\n");
+        const QByteArray errors = krt::toWire(
+            RDData::instance(std::make_shared<krt::PortBindings>(), options)->Text1->text() +
+            "\r\n");
         QVERIFY(errors.startsWith("Error #  "));
         unloadDataWindow();
-        openDataWindowOn(device)->append("quit", colour::Black);
+        openDataWindowOn(device, options)->append("quit", colour::Black);
         QVERIFY(QMetaObject::invokeMethod(qApp, "aboutToQuit"));
         unloadDataWindow();
-        openDataWindowOn(device);
+        openDataWindowOn(device, options);
         unloadDataWindow();
-        Journal::options().enabled = false;
-        openDataWindowOn(device)->append("off", colour::Black);
+        options.enabled = false;
+        openDataWindowOn(device, options)->append("off", colour::Black);
         unloadDataWindow();
         QCOMPARE(entries(folder),
                  QStringList({"2026-12-08_16-03-12-2.txt", file.section('/', -1)}));
@@ -164,8 +167,8 @@ private slots:
         QFETCH(int, trigger);
         QFETCH(QString, sessions);
         QFETCH(QString, reason);
-        if (!sessions.isEmpty()) Journal::options().folder = sessions;
-        RDData* w = openDataWindowOn(device);
+        if (!sessions.isEmpty()) options.folder = sessions;
+        RDData* w = openDataWindowOn(device, options);
         w->append("first\r\n", colour::Blue);
         rlimit before{};
         getrlimit(RLIMIT_FSIZE, &before);
@@ -237,7 +240,7 @@ private slots:
         QFETCH(int, limits);
         QVERIFY(QDir().mkpath(folder));
         QStringList names, expected{"notes.txt"};
-        Journal other(Journal::options(), kStart.addYears(-1)); // another copy, writing
+        Journal other(options, kStart.addYears(-1)); // another copy, writing
         for (int age = 0; age <= sizes.size(); ++age) {
             const bool live = limits == OldestLive && age == sizes.size() - 1;
             if (live) {
@@ -265,9 +268,9 @@ private slots:
                                      QRegularExpression(QString("^%1=.* ignored").arg(key)));
         }
         settings.sync();
-        Journal::options() = Journal::Options::fromSettings();
-        Journal::options().folder = folder;
-        openDataWindowOn(device);
+        options = krt::JournalOptions::fromSettings();
+        options.folder = folder;
+        openDataWindowOn(device, options);
         QCOMPARE(entries(folder), expected);
     }
 
@@ -287,7 +290,7 @@ private slots:
         QFETCH(QString, setting);
         QFETCH(QString, expected);
         QSettings().setValue("journal/folder", setting);
-        QCOMPARE(Journal::Options::fromSettings().folder, expected);
+        QCOMPARE(krt::JournalOptions::fromSettings().folder, expected);
     }
 
     // The real question: only Y sends; No is the default and Escape is No.
@@ -300,7 +303,7 @@ private slots:
     }
     void clearMemoryAsksFirst() {
         QFETCH(int, key);
-        RDData* w = openDataWindowOn(device);
+        RDData* w = openDataWindowOn(device, options);
         QString shown;
         QTimer answer;
         connect(&answer, &QTimer::timeout, [&] {
@@ -325,8 +328,9 @@ int main(int argc, char** argv) {
         // The data window alone, as the program runs it, until it is killed.
         QApplication app(argc, argv);
         QStandardPaths::setTestModeEnabled(true);
-        Journal::options().folder = QString::fromLocal8Bit(argv[2]);
-        RDData::instance()->show();
+        krt::JournalOptions journal = krt::JournalOptions::fromSettings();
+        journal.folder = QString::fromLocal8Bit(argv[2]);
+        RDData::instance(std::make_shared<krt::PortBindings>(), journal)->show();
         std::puts("ready");
         std::fflush(stdout);
         return app.exec();

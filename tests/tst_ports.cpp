@@ -1,11 +1,10 @@
 // Which device stands behind COM1 and COM2: precedence, saved choices and
 // stable names that follow an adapter to a new node.
 
-#include "datawindow/journal.h"
 #include "link/frame.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"
-#include "shell/options.h"
+#include "session/options.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -78,7 +77,7 @@ private slots:
     }
 
     // The process-wide pieces feed the same rule: option, KRT418_COM1, saved.
-    void currentBindingReadsEachSource() {
+    void bindingReadsEachSource() {
         krt::PortBindings bindings;
         QCOMPARE(bindings.binding(1).device, krt::platformDefault(1));
         krt::saveBinding(1, QStringLiteral("/dev/ttyUSB7"));
@@ -223,19 +222,31 @@ private slots:
         QTemporaryDir dir;
         const QByteArray link = QFile::encodeName(dir.path()) + "/port-\xff\xfe";
         QVERIFY(::symlink(QFile::encodeName(device.path()).constData(), link.constData()) == 0);
-        krt::PortSources sources;
-        QCOMPARE(krt::handleCommandLine({"krt418", "--com1", link}, sources), std::nullopt);
-        auto bindings = std::make_shared<krt::PortBindings>(sources);
+        const auto read = krt::readOptions({"krt418", "--com1", link});
+        QVERIFY(std::holds_alternative<krt::Options>(read));
+        auto bindings = std::make_shared<krt::PortBindings>(std::get<krt::Options>(read).ports);
         QCOMPARE(bindings->systemPath(1), link);
         SerialPortComponent port;
         port.setBindings(bindings);
         QCOMPARE(port.setPortOpen(true), PortError::None);
         port.setPortOpen(false);
-        krt::PortSources listed;
-        QCOMPARE(
-            krt::handleCommandLine({"krt418", "--com2", "/dev/ttyACM5", "--list-ports"}, listed),
-            0);
-        QCOMPARE(krt::PortBindings(listed).binding(2).device, QStringLiteral("/dev/ttyACM5"));
+    }
+
+    // --list-ports marks the ports bound by the options beside it.
+    void listPortsSeesTheOptionsBesideIt() {
+        const auto list = [](const QStringList& arguments) {
+            QProcess program;
+            program.start(QStringLiteral(KRT418_EXECUTABLE),
+                          arguments + QStringList{"--list-ports"});
+            return program.waitForFinished(20000)
+                       ? QString::fromLocal8Bit(program.readAllStandardOutput())
+                       : QString();
+        };
+        const QString path = list({}).section('\t', 0, 0);
+        if (path.isEmpty()) QSKIP("no serial port on this machine");
+        const QString listed = list({"--com1", "/dev/krt418-none", "--com2", path});
+        QVERIFY2(listed.startsWith(path + "\t") && listed.section('\n', 0, 0).endsWith("\tCOM2"),
+                 qPrintable(listed));
     }
 
     // Options that only set something for this run return no status.
@@ -243,12 +254,13 @@ private slots:
         const QByteArrayList arguments{
             "krt418",      "--com2", "/dev/ttyACM3", "--journal-dir", "/tmp/sessions here",
             "--no-journal"};
-        krt::PortSources sources;
-        QCOMPARE(krt::handleCommandLine(arguments, sources), std::nullopt);
-        QCOMPARE(krt::PortBindings(sources).binding(2).device, QStringLiteral("/dev/ttyACM3"));
-        QCOMPARE(Journal::options().folder, QStringLiteral("/tmp/sessions here"));
-        QVERIFY(!Journal::options().enabled);
-        Journal::options() = Journal::Options::fromSettings();
+        const auto read = krt::readOptions(arguments);
+        QVERIFY(std::holds_alternative<krt::Options>(read));
+        const krt::Options& options = std::get<krt::Options>(read);
+        QCOMPARE(krt::PortBindings(options.ports).binding(2).device,
+                 QStringLiteral("/dev/ttyACM3"));
+        QCOMPARE(options.journal.folder, QStringLiteral("/tmp/sessions here"));
+        QVERIFY(!options.journal.enabled);
     }
 
     // Right click on "Com2", pick a detected port: saved, and the port opens

@@ -2,7 +2,6 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/controltable.h"
-#include "datawindow/journal.h"
 #include "datawindow/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
@@ -12,6 +11,7 @@
 #include "link/serialportcomponent.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
+#include "session/journal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -43,9 +43,11 @@ RDData* RDData::instance() {
     return instance(std::make_shared<krt::PortBindings>());
 }
 
-RDData* RDData::instance(std::shared_ptr<krt::PortBindings> ports) {
+RDData* RDData::instance(std::shared_ptr<krt::PortBindings> ports,
+                         const krt::JournalOptions& journal) {
     if (!instance_) {
         instance_ = new RDData(std::move(ports));
+        instance_->startJournal(journal);
         instance_->Form_Load();
         // "Save mesures ..." is offered once the field holds something written
         // after start-up, and goes again when "Clear" empties it.
@@ -300,7 +302,6 @@ void RDData::connectPortOption(int i) {
 }
 
 void RDData::Form_Load() {
-    journal_ = Journal::attach(this);
     Text1->setSelColor(colour::Red);
     Command6->setText(QStringLiteral("Send XOFF"));
     Command6->setAccessibleName(Command6->text());

@@ -18,6 +18,7 @@
 // the field the focus. The journal (journal.cpp) writes what the field gets.
 
 #include "link/devicerules.h"
+#include "session/options.h"
 
 #include <QList>
 #include <QPointer>
@@ -30,7 +31,7 @@ struct Control;
 }
 namespace krt {
 class PortBindings;
-}
+} // namespace krt
 class Journal;
 class LostDeviceWatch;
 class OperatorInput;
@@ -49,9 +50,12 @@ class RDData : public QWidget {
     Q_OBJECT
 public:
     // The live data window, created (and loaded) on first use with the
-    // run's port bindings (the operator's choices in it are kept there).
-    static RDData* instance(std::shared_ptr<krt::PortBindings> ports);
-    // The same with the bindings of a program started without options.
+    // run's port bindings (the operator's choices in it are kept there) and
+    // journal options.
+    static RDData*
+    instance(std::shared_ptr<krt::PortBindings> ports,
+             const krt::JournalOptions& journal = krt::JournalOptions::fromSettings());
+    // The same as a program started without options has them.
     static RDData* instance();
     // The live data window, or null when none is loaded.
     static RDData* existing();
@@ -192,6 +196,8 @@ protected:
 
 private:
     explicit RDData(std::shared_ptr<krt::PortBindings> ports);
+    // The session journal, fed by the data field (journalhookup.cpp).
+    void startJournal(const krt::JournalOptions& options);
     // Made from the table of controls (controltable.h).
     void buildLayout();
     QWidget* makeControl(const controls::Control& c, QWidget* parent);

@@ -41,8 +41,12 @@ QString timeFormat() {
 
 } // namespace
 
-KRT418::KRT418(std::shared_ptr<krt::PortBindings> ports, QWidget* parent)
-    : QWidget(parent), ports_(ports ? std::move(ports) : std::make_shared<krt::PortBindings>()) {
+KRT418::KRT418(QWidget* parent)
+    : KRT418(krt::Options{{}, krt::JournalOptions::fromSettings()}, parent) {}
+
+KRT418::KRT418(const krt::Options& options, QWidget* parent)
+    : QWidget(parent), ports_(std::make_shared<krt::PortBindings>(options.ports)),
+      journal_(options.journal) {
     setWindowTitle(QStringLiteral("KRT 418"));
     setObjectName(QStringLiteral("KRT418"));
 
@@ -130,7 +134,7 @@ void KRT418::Timer1_Timer() {
 }
 
 void KRT418::Command1_Click() {
-    RDData* dataWindow = RDData::instance(ports_);
+    RDData* dataWindow = RDData::instance(ports_, journal_);
     dataWindow->show();
     dataWindow->raise();
     dataWindow->activateWindow();

@@ -1,6 +1,8 @@
 #pragma once
 // The main window: title, clock, and the way into the data window.
 
+#include "session/options.h"
+
 #include <QWidget>
 
 #include <memory>
@@ -9,15 +11,15 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class Picture;
-namespace krt {
-class PortBindings;
-}
 
 class KRT418 : public QWidget {
     Q_OBJECT
 public:
-    // `ports`: the run's port bindings, handed to every data window it opens.
-    explicit KRT418(std::shared_ptr<krt::PortBindings> ports = {}, QWidget* parent = nullptr);
+    // With the options the program was started with, handed to every data
+    // window it opens (with the port bindings of the run).
+    explicit KRT418(const krt::Options& options, QWidget* parent = nullptr);
+    // As a program started without options has them.
+    explicit KRT418(QWidget* parent = nullptr);
 
     QLabel* Label1;
     QLabel* MSGtime;
@@ -40,4 +42,5 @@ public slots:
 
 private:
     std::shared_ptr<krt::PortBindings> ports_;
+    krt::JournalOptions journal_;
 };

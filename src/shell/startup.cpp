@@ -2,9 +2,8 @@
 
 #include "datawindow/rddata.h"
 #include "dialogs/openers.h"
-#include "link/portbinding.h"
+#include "session/options.h"
 #include "shell/krt418.h"
-#include "shell/options.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -54,8 +53,7 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
     QCoreApplication::setOrganizationName(QStringLiteral("krt418"));
     QCoreApplication::setApplicationName(QStringLiteral("krt418"));
     QCoreApplication::setApplicationVersion(QStringLiteral(KRT418_VERSION));
-    // The variables are read once, here; options are added by the command line.
-    PortSources ports{{}, PortSources::readEnvironment()};
+    krt::Options options;
     {
         // The options are read before any window (or display) is needed, so
         // --help and --list-ports answer on a terminal without a desktop.
@@ -63,8 +61,10 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
         QByteArrayList arguments;
         for (int i = 0; i < argc; ++i)
             arguments << QByteArray(argv[i]);
-        QCoreApplication options(argc, argv);
-        if (const auto status = handleCommandLine(arguments, ports)) return *status;
+        QCoreApplication core(argc, argv);
+        auto read = readOptions(arguments);
+        if (const int* status = std::get_if<int>(&read)) return *status;
+        options = std::get<krt::Options>(std::move(read));
     }
     QApplication app(argc, argv);
     setUpApplication();
@@ -83,7 +83,7 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
 
     int status = 0;
     {
-        KRT418 window(std::make_shared<PortBindings>(ports));
+        KRT418 window(options);
         window.show();
         if (started) started(window);
         status = app.exec();

@@ -5,7 +5,9 @@
 #include "datawindow/richtextfield.h"
 #include "dialogs/openers.h"
 #include "fakedevice.h"
+#include "link/portbinding.h"
 #include "platform/seams.h"
+#include "session/options.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -19,6 +21,7 @@
 #include <QTimer>
 #include <functional>
 #include <memory>
+#include <optional>
 
 // The data window's dialog buttons open their dialogs, as after start-up.
 inline const bool kDialogOpenersRegistered = (registerDialogOpeners(), true);
@@ -60,11 +63,14 @@ inline void clickOn(QAbstractButton* b, Qt::MouseButton button = Qt::LeftButton)
     QTest::mouseClick(b, button, {}, indicator ? QPoint(6, b->height() / 2) : b->rect().center());
 }
 
-// Opens the data window on a new fake device as COM1, and shows it.
-inline RDData* openDataWindowOn(std::unique_ptr<FakeDevice>& device) {
+// Opens the data window on a new fake device as COM1, and shows it; with
+// the journal options given, or else those of the settings.
+inline RDData* openDataWindowOn(std::unique_ptr<FakeDevice>& device,
+                                const std::optional<krt::JournalOptions>& journal = {}) {
     device = std::make_unique<FakeDevice>();
     device->attachAs(1);
-    RDData* w = RDData::instance();
+    RDData* w = journal ? RDData::instance(std::make_shared<krt::PortBindings>(), *journal)
+                        : RDData::instance();
     w->show();
     return w;
 }

@@ -8,6 +8,10 @@
 // text is waiting, so a killed process loses at most the last second and an
 // idle line costs no wake-ups. A failure stops the journal for the session
 // and is told once through stopped(); it never blocks or raises a dialog.
+// It takes text from whatever it is connected to (the data window connects
+// its field's insertions) and needs nothing beyond Qt Core.
+
+#include "session/options.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -18,29 +22,9 @@
 #include <QStringList>
 #include <QTimer>
 
-class RDData;
-
 class Journal : public QObject {
     Q_OBJECT
 public:
-    struct Options {
-        bool enabled = true;
-        QString folder; // where the session files go
-        int maxFiles = 200;
-        qint64 maxBytes = 200LL * 1000 * 1000;
-
-        // The platform's application data place + "/sessions".
-        static QString defaultFolder();
-        // From the settings "journal/enabled", "journal/folder" (a relative
-        // one taken inside the application data place), "journal/maxFiles"
-        // and "journal/maxBytes", each with its default.
-        static Options fromSettings();
-    };
-    // The options data windows start their journal with. Read from the
-    // settings on first use; the command line may change them before the
-    // first data window starts.
-    static Options& options();
-
     // What the retention rule looks at in a session file.
     struct FileInfo {
         QString name;
@@ -61,17 +45,13 @@ public:
 
     // A journal for the session that started at the given time, in
     // options.folder.
-    Journal(const Options& options, const QDateTime& start, QObject* parent = nullptr);
+    Journal(const krt::JournalOptions& options, const QDateTime& start, QObject* parent = nullptr);
     ~Journal() override;
     // Keeps the folder in bounds, leaving room for this session's file within
     // maxFiles, and creates it; the file itself is created
     // only once there is text for it, so a session that receives nothing
     // leaves nothing.
     void start();
-
-    // Starts the journal of the data window: reads its data field and tells
-    // failures in it. Null when the journal is switched off.
-    static Journal* attach(RDData* window);
 
     // Text inserted at the end of the field.
     void add(const QString& inserted);

@@ -1,24 +1,12 @@
-#include "datawindow/journal.h"
+#include "session/journal.h"
 
-#include "datawindow/colours.h"
-#include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
-#include "platform/seams.h"
-
-#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
-#include <QLoggingCategory>
 #include <QRegularExpression>
-#include <QSettings>
-#include <QStandardPaths>
-#include <QTextBlock>
-#include <QTextDocument>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <optional>
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
@@ -27,32 +15,7 @@
 
 namespace {
 
-Q_LOGGING_CATEGORY(lcJournal, "krt418.journal", QtWarningMsg)
-
 const char* const kNameFormat = "yyyy-MM-dd_HH-mm-ss";
-
-// A retention limit from the settings: decimal digits only, from low to high.
-// Anything else ("-1", "0", "abc", "1e12", "2.5", "0x10") is a slip, not a
-// wish, and must never be taken as "keep one": the default holds, and the
-// log says so for whoever wonders why the setting did nothing.
-qint64 limitSetting(const QSettings& settings, const char* key, qint64 fallback, qint64 low,
-                    qint64 high) {
-    const QString name = QLatin1String(key);
-    if (!settings.contains(name)) return fallback;
-    const QString text = settings.value(name).toString().trimmed();
-    bool digits = !text.isEmpty() && text.size() <= 18;
-    for (const QChar c : text)
-        digits = digits && c >= u'0' && c <= u'9';
-    const qint64 value = digits ? text.toLongLong() : 0;
-    if (digits && value >= low && value <= high) return value;
-    qCWarning(lcJournal).noquote()
-        << QStringLiteral("%1=%2 in %3 ignored: not a whole number from %4 to %5; keeping %6")
-               .arg(name, text, settings.fileName())
-               .arg(low)
-               .arg(high)
-               .arg(fallback);
-    return fallback;
-}
 
 // The system's own words for the last failure: QFile may only say "Unknown
 // error" where the system said "No space left on device".
@@ -120,41 +83,6 @@ bool stillNamed(const QFile& file) {
 
 } // namespace
 
-QString Journal::Options::defaultFolder() {
-    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
-           QStringLiteral("/sessions");
-}
-
-Journal::Options Journal::Options::fromSettings() {
-    QSettings settings;
-    Options o;
-    o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
-    // A settings file has no working folder of its own, and the one the
-    // program happens to start in says nothing: a relative folder lies in the
-    // application data place, beside the default one. "~" is the home folder,
-    // as whoever wrote it meant.
-    QString folder = settings.value(QStringLiteral("journal/folder")).toString();
-    if (folder == u'~' || folder.startsWith(QStringLiteral("~/")))
-        folder = QDir::homePath() + folder.mid(1);
-    o.folder = folder.isEmpty()
-                   ? defaultFolder()
-                   : QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
-                         .filePath(folder);
-    // Beyond these a limit no longer bounds anything: the line brings at most
-    // 960 bytes a second, about 30 GB in a year of non-stop flood, and each
-    // start lists every file. Below 1 MB, "200" was surely meant in MB.
-    o.maxFiles = int(limitSetting(settings, "journal/maxFiles", o.maxFiles, 1, 100000));
-    o.maxBytes = limitSetting(settings, "journal/maxBytes", o.maxBytes, 1000 * 1000,
-                              100LL * 1000 * 1000 * 1000);
-    return o;
-}
-
-Journal::Options& Journal::options() {
-    static std::optional<Options> current;
-    if (!current) current = Options::fromSettings();
-    return *current;
-}
-
 bool Journal::isSessionFileName(const QString& name) {
     static const QRegularExpression pattern(
         QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(-\\d+)?\\.txt$"));
@@ -217,11 +145,12 @@ void Journal::appendFileBytes(QByteArray& out, const QString& inserted) {
     }
 }
 
-Journal::Journal(const Options& options, const QDateTime& start, QObject* parent)
+Journal::Journal(const krt::JournalOptions& options, const QDateTime& start, QObject* parent)
     : QObject(parent),
       // --journal-dir is relative to the folder the program started in, as
       // any path on a command line.
-      folder_(QFileInfo(options.folder.isEmpty() ? Options::defaultFolder() : options.folder)
+      folder_(QFileInfo(options.folder.isEmpty() ? krt::JournalOptions::defaultFolder()
+                                                 : options.folder)
                   .absoluteFilePath()),
       baseName_(start.toString(QString::fromLatin1(kNameFormat))), maxFiles_(options.maxFiles),
       maxBytes_(options.maxBytes) {
@@ -328,33 +257,4 @@ void Journal::stop(const QString& where, const QString& reason) {
     if (finished_) return;
     emit stopped(QStringLiteral(">> JOURNAL STOPPED: ") + QDir::toNativeSeparators(where) +
                  QStringLiteral(": ") + reason + QStringLiteral(" <<"));
-}
-
-Journal* Journal::attach(RDData* window) {
-    const Options& o = options();
-    if (!o.enabled) return nullptr;
-    auto* journal = new Journal(o, platform::now(), window);
-    RichTextField* field = window->Text1;
-    connect(field, &RichTextField::selTextInserted, journal, &Journal::add);
-    // A whole new text: only what it adds to the old one is new ("Clear"
-    // adds nothing; start-up's error lines add themselves).
-    connect(field, &RichTextField::aboutToSetText, journal, [journal, field](const QString& text) {
-        if (text.isEmpty()) return;
-        const QString before = field->text();
-        journal->add(text.startsWith(before) ? text.mid(before.size()) : text);
-    });
-    // "Quit" ends the program without unloading the data window.
-    connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
-    connect(journal, &Journal::stopped, window, [window](const QString& line) {
-        // A black line of its own; the colour in force stays as it was.
-        RichTextField* f = window->Text1;
-        const bool lineOpen = f->document()->lastBlock().length() > 1;
-        const int previous = f->selColor();
-        window->append((lineOpen ? QStringLiteral("\r\n") : QString()) + line +
-                           QStringLiteral("\r\n"),
-                       colour::Black);
-        f->setSelColor(previous);
-    });
-    journal->start();
-    return journal;
 }

@@ -1,12 +1,15 @@
-#include "shell/options.h"
+#include "session/options.h"
 
-#include "datawindow/journal.h"
 #include "link/portbinding.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QLoggingCategory>
+#include <QSettings>
+#include <QStandardPaths>
 
 #include <cerrno>
 #include <cstdio>
@@ -82,9 +85,67 @@ QString shownArgumentText(const QString& text) {
     return QString::fromLocal8Bit(text.toLatin1());
 }
 
+Q_LOGGING_CATEGORY(lcJournal, "krt418.journal", QtWarningMsg)
+
+// A retention limit from the settings: decimal digits only, from low to high.
+// Anything else ("-1", "0", "abc", "1e12", "2.5", "0x10") is a slip, not a
+// wish, and must never be taken as "keep one": the default holds, and the
+// log says so for whoever wonders why the setting did nothing.
+qint64 limitSetting(const QSettings& settings, const char* key, qint64 fallback, qint64 low,
+                    qint64 high) {
+    const QString name = QLatin1String(key);
+    if (!settings.contains(name)) return fallback;
+    const QString text = settings.value(name).toString().trimmed();
+    bool digits = !text.isEmpty() && text.size() <= 18;
+    for (const QChar c : text)
+        digits = digits && c >= u'0' && c <= u'9';
+    const qint64 value = digits ? text.toLongLong() : 0;
+    if (digits && value >= low && value <= high) return value;
+    qCWarning(lcJournal).noquote()
+        << QStringLiteral("%1=%2 in %3 ignored: not a whole number from %4 to %5; keeping %6")
+               .arg(name, text, settings.fileName())
+               .arg(low)
+               .arg(high)
+               .arg(fallback);
+    return fallback;
+}
+
 } // namespace
 
-std::optional<int> handleCommandLine(const QByteArrayList& arguments, PortSources& ports) {
+QString JournalOptions::defaultFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +
+           QStringLiteral("/sessions");
+}
+
+JournalOptions JournalOptions::fromSettings() {
+    QSettings settings;
+    JournalOptions o;
+    o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
+    // A settings file has no working folder of its own, and the one the
+    // program happens to start in says nothing: a relative folder lies in the
+    // application data place, beside the default one. "~" is the home folder,
+    // as whoever wrote it meant.
+    QString folder = settings.value(QStringLiteral("journal/folder")).toString();
+    if (folder == u'~' || folder.startsWith(QStringLiteral("~/")))
+        folder = QDir::homePath() + folder.mid(1);
+    o.folder = folder.isEmpty()
+                   ? defaultFolder()
+                   : QDir(QStandardPaths::writableLocation(QStandardPaths::AppDataLocation))
+                         .filePath(folder);
+    // Beyond these a limit no longer bounds anything: the line brings at most
+    // 960 bytes a second, about 30 GB in a year of non-stop flood, and each
+    // start lists every file. Below 1 MB, "200" was surely meant in MB.
+    o.maxFiles = int(limitSetting(settings, "journal/maxFiles", o.maxFiles, 1, 100000));
+    o.maxBytes = limitSetting(settings, "journal/maxBytes", o.maxBytes, 1000 * 1000,
+                              100LL * 1000 * 1000 * 1000);
+    return o;
+}
+
+Options Options::fromSettingsAndEnvironment() {
+    return {{{}, PortSources::readEnvironment()}, JournalOptions::fromSettings()};
+}
+
+std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
     QCommandLineParser parser;
     parser.setApplicationDescription(
         QStringLiteral("Controls a KRT 418 timing device over a serial line."));
@@ -135,16 +196,17 @@ std::optional<int> handleCommandLine(const QByteArrayList& arguments, PortSource
     if (parser.isSet(version))
         return answer(program, program + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
                                    QLatin1Char('\n'));
+    Options options = Options::fromSettingsAndEnvironment();
     // The paths exactly as given, byte for byte.
-    if (parser.isSet(com1)) ports.options[1] = parser.value(com1).toLatin1();
-    if (parser.isSet(com2)) ports.options[2] = parser.value(com2).toLatin1();
+    if (parser.isSet(com1)) options.ports.options[1] = parser.value(com1).toLatin1();
+    if (parser.isSet(com2)) options.ports.options[2] = parser.value(com2).toLatin1();
     // After the bindings: the list marks the ports they bind.
     if (parser.isSet(listPorts))
-        return answer(program, PortBindings(ports).describe(detectedPorts()));
-    if (parser.isSet(noJournal)) Journal::options().enabled = false;
+        return answer(program, PortBindings(options.ports).describe(detectedPorts()));
+    if (parser.isSet(noJournal)) options.journal.enabled = false;
     if (parser.isSet(journalDir))
-        Journal::options().folder = QFile::decodeName(parser.value(journalDir).toLatin1());
-    return std::nullopt;
+        options.journal.folder = QFile::decodeName(parser.value(journalDir).toLatin1());
+    return options;
 }
 
 } // namespace krt

@@ -1,0 +1,49 @@
+#pragma once
+// What the program is started with: the command line, the environment and
+// the settings, read once into one plain value that the shell hands down to
+// what needs it (the port bindings, the journal). A new option is one field
+// here and its reading in options.cpp.
+
+#include "link/portbinding.h"
+
+#include <QByteArrayList>
+#include <QString>
+
+#include <variant>
+
+namespace krt {
+
+struct JournalOptions {
+    bool enabled = true;
+    QString folder; // where the session files go
+    int maxFiles = 200;
+    qint64 maxBytes = 200LL * 1000 * 1000;
+
+    // The platform's application data place + "/sessions".
+    static QString defaultFolder();
+    // From the settings "journal/enabled", "journal/folder" (a relative
+    // one taken inside the application data place), "journal/maxFiles"
+    // and "journal/maxBytes", each with its default. A limit that is not a
+    // whole number in range is ignored, with a warning in the log.
+    static JournalOptions fromSettings();
+};
+
+struct Options {
+    PortSources ports;
+    JournalOptions journal;
+
+    // The settings and the environment as they are now, no command line.
+    static Options fromSettingsAndEnvironment();
+};
+
+// Reads the command line (the program's name first, as the system's bytes)
+// over the settings and the environment. Qt's own options (-style,
+// -platform, -display ...) are left to the toolkit.
+// Returns the options when the windows should open, or the exit status when
+// the program has nothing more to do: 0 after --help, --version or
+// --list-ports (1 when their answer could not be written, with a message on
+// stderr), 2 after a bad option or a missing value (with a one-line message
+// on stderr).
+std::variant<Options, int> readOptions(const QByteArrayList& arguments);
+
+} // namespace krt
