@@ -48,18 +48,20 @@ QStringList deviceLines(const RichTextField* field) {
     const int blue = 0xFF0000;
     QStringList lines;
     QString current;
-    for (QTextBlock b = field->document()->begin(); b.isValid(); b = b.next()) {
-        bool endsBlue = false;
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QColor c = it.fragment().charFormat().foreground().color();
-            endsBlue = (c.red() | (c.green() << 8) | (c.blue() << 16)) == blue;
-            if (endsBlue) current += it.fragment().text();
+    bool endsBlue = false;
+    for (qsizetype at = 0; at < field->length(); ++at) {
+        const char c = field->store().at(at);
+        if (c != '\n') {
+            endsBlue = colourAt(field, at) == blue;
+            if (endsBlue) current += QLatin1Char(c);
+            continue;
         }
-        // The block was ended by the device's own carriage return.
-        if (endsBlue && b.next().isValid()) {
+        // The line was ended by the device's own carriage return.
+        if (endsBlue) {
             lines << current;
             current.clear();
         }
+        endsBlue = false;
     }
     return lines;
 }

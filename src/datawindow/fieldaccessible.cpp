@@ -1,13 +1,13 @@
 // What assistive technology reads from the data field: its text exactly as
-// the field holds it (each line end one "\n"), without the breaks that split
-// a long line for display only.
+// the field holds it (each line end one "\n"), with the colour of each run,
+// the caret and the selection. A received NUL cannot cross the accessibility
+// bus, so readers get a visible stand-in for it in the same place.
 
+#include "datawindow/colours.h"
 #include "datawindow/richtextfield.h"
 
 #include <QAccessibleWidget>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
 
 class FieldAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
@@ -33,70 +33,67 @@ public:
     }
 
     QString text(int startOffset, int endOffset) const override {
-        const int from = field_->toDocument(qBound(0, startOffset, characterCount()));
-        const int to = field_->toDocument(qBound(0, endOffset, characterCount()));
-        return from < to ? field_->textBetween(from, to, QStringLiteral("\n")) : QString();
+        const int from = clamped(startOffset), to = clamped(endOffset);
+        if (from >= to) return QString();
+        QString out = field_->store().text(from, to, u"\n");
+        return out.replace(QChar(0), QChar(0x2400));
     }
     int characterCount() const override { return field_->length(); }
 
     int cursorPosition() const override { return field_->selStart(); }
     void setCursorPosition(int position) override { field_->setSelStart(position); }
 
-    int selectionCount() const override { return field_->textCursor().hasSelection() ? 1 : 0; }
+    int selectionCount() const override { return field_->hasSelection() ? 1 : 0; }
     void selection(int index, int* startOffset, int* endOffset) const override {
         *startOffset = *endOffset = 0;
-        const QTextCursor c = field_->textCursor();
-        if (index != 0 || !c.hasSelection()) return;
-        *startOffset = field_->fromDocument(c.selectionStart());
-        *endOffset = field_->fromDocument(c.selectionEnd());
+        if (index != 0 || !field_->hasSelection()) return;
+        *startOffset = field_->selectionStart();
+        *endOffset = field_->selectionEnd();
     }
     void setSelection(int index, int startOffset, int endOffset) override {
-        if (index != 0) return;
-        QTextCursor c = field_->textCursor();
-        c.setPosition(field_->toDocument(qBound(0, startOffset, characterCount())));
-        c.setPosition(field_->toDocument(qBound(0, endOffset, characterCount())),
-                      QTextCursor::KeepAnchor);
-        field_->setTextCursor(c);
+        if (index == 0) field_->setSelection(clamped(startOffset), clamped(endOffset));
     }
     void addSelection(int startOffset, int endOffset) override {
         setSelection(0, startOffset, endOffset);
     }
     void removeSelection(int index) override {
-        if (index != 0) return;
-        QTextCursor c = field_->textCursor();
-        c.clearSelection();
-        field_->setTextCursor(c);
+        if (index == 0) field_->setSelStart(field_->selStart());
     }
 
     QRect characterRect(int offset) const override {
-        QTextCursor c(field_->document());
-        c.setPosition(field_->toDocument(qBound(0, offset, characterCount())));
-        QRect r = field_->cursorRect(c);
-        r.setWidth(field_->fontMetrics().averageCharWidth());
+        QRect r = field_->characterRect(clamped(offset));
         r.moveTopLeft(field_->viewport()->mapToGlobal(r.topLeft()));
         return r;
     }
     int offsetAtPoint(const QPoint& point) const override {
-        const QPoint local = field_->viewport()->mapFromGlobal(point);
-        return field_->fromDocument(field_->cursorForPosition(local).position());
+        return int(field_->positionAt(field_->viewport()->mapFromGlobal(point)));
     }
     void scrollToSubstring(int startIndex, int endIndex) override {
-        QTextCursor c(field_->document());
-        c.setPosition(field_->toDocument(qBound(0, endIndex, characterCount())));
-        const QRect end = field_->cursorRect(c);
-        c.setPosition(field_->toDocument(qBound(0, startIndex, characterCount())));
-        const QRect start = field_->cursorRect(c);
-        QScrollBar* bar = field_->verticalScrollBar();
-        if (!field_->viewport()->rect().contains(start) ||
-            !field_->viewport()->rect().contains(end))
-            bar->setValue(c.block().firstLineNumber());
+        field_->showRange(clamped(startIndex), clamped(endIndex));
     }
+    // The attributes Qt's own text widgets give, for the run that holds the
+    // offset: a screen reader tells a sent frame (red) from an answer (blue).
     QString attributes(int offset, int* startOffset, int* endOffset) const override {
+        const LogStore& store = field_->store();
         *startOffset = *endOffset = offset;
-        return QString();
+        if (offset < 0 || offset >= store.length()) return QString();
+        const size_t run = store.runAt(offset);
+        *startOffset = int(store.runs()[run].start);
+        *endOffset = int(store.runEnd(run));
+        const QColor ink = colour::toQColor(store.runs()[run].colour);
+        const QFont font = field_->font();
+        return QStringLiteral("background-color:rgb(255,255,255);color:rgb(%1,%2,%3);"
+                              "font-family:\"%4\";font-size:%5pt;font-style:normal;"
+                              "font-weight:normal;")
+            .arg(ink.red())
+            .arg(ink.green())
+            .arg(ink.blue())
+            .arg(font.family())
+            .arg(qRound(font.pointSizeF()));
     }
 
 private:
+    int clamped(int offset) const { return qBound(0, offset, characterCount()); }
     RichTextField* field_;
 };
 

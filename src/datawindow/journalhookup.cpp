@@ -8,8 +8,6 @@
 #include "session/journal.h"
 
 #include <QCoreApplication>
-#include <QTextBlock>
-#include <QTextDocument>
 
 void RDData::startJournal(const krt::JournalOptions& options) {
     if (!options.enabled) return;
@@ -28,7 +26,7 @@ void RDData::startJournal(const krt::JournalOptions& options) {
     connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
     connect(journal, &Journal::stopped, this, [this](const QString& line) {
         // A black line of its own; the colour in force stays as it was.
-        const bool lineOpen = Text1->document()->lastBlock().length() > 1;
+        const bool lineOpen = Text1->lastLineOpen();
         const int previous = Text1->selColor();
         append((lineOpen ? QStringLiteral("\r\n") : QString()) + line + QStringLiteral("\r\n"),
                colour::Black);

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QSet>
+#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
 

@@ -3,31 +3,44 @@
 #include "datawindow/colours.h"
 #include "platform/fonts.h"
 
-#include <QEvent>
-#include <QMimeData>
+#include <QAccessible>
+#include <QApplication>
+#include <QClipboard>
+#include <QKeyEvent>
+#include <QPainter>
 #include <QScrollBar>
-#include <QTextBlock>
-#include <QTextCursor>
-#include <QTextDocument>
+#include <QStyleHints>
 
 #include <algorithm>
+#include <cstring>
 
 namespace {
-// The characters the document turns into a block break when inserted, with
-// CR LF counted as one.
-bool isLineEnd(QChar c) {
-    return c == QLatin1Char('\r') || c == QLatin1Char('\n') || c == QChar::ParagraphSeparator ||
-           c == QChar(0xFDD0) || c == QChar(0xFDD1);
+// Characters drawn one cell at a time as a visible stand-in: the control
+// characters (which a font draws as nothing, or with another advance) and
+// the soft hyphen (which a shaper drops).
+bool drawnAlone(uchar c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xAD;
+}
+QChar standIn(uchar c) {
+    if (c < 0x20) return QChar(0x2400 + c); // the control pictures
+    if (c == 0x7F) return QChar(0x2421);
+    if (c == 0xAD) return QLatin1Char('-');
+    return QChar(0x2592); // a C1 control: a shaded cell
+}
+bool isWordCharacter(char c) {
+    const QChar ch = QLatin1Char(c);
+    return ch.isLetterOrNumber() || ch == QLatin1Char('_');
 }
 } // namespace
 
-RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(document()) {
+RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
     installAccessibility();
-    // The log is never undone; an undo stack would hold a second copy of it.
-    setUndoRedoEnabled(false);
-    setReadOnly(true);
-    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-    setLineWrapMode(QPlainTextEdit::NoWrap);
+    setFocusPolicy(Qt::StrongFocus);
+    setAttribute(Qt::WA_InputMethodEnabled, false);
+    viewport()->setCursor(Qt::IBeamCursor);
+    // Every paint fills what it draws: nothing beneath needs painting first.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
+    viewport()->setAutoFillBackground(false);
 
     QFont font = platform::fixedPitchFont(QStringLiteral("Courier New"));
     font.setPointSizeF(8.25);
@@ -41,29 +54,111 @@ RichTextField::RichTextField(QWidget* parent) : QPlainTextEdit(parent), tail_(do
     }
     setPalette(pal);
 
-    connect(this, &QPlainTextEdit::textChanged, this, &RichTextField::changed);
-
     // Scroll bars that fill their own background: one moved by an append is
-    // repainted alone, not with the window beneath it.
-    verticalScrollBar()->setAutoFillBackground(true);
-    horizontalScrollBar()->setAutoFillBackground(true);
+    // repainted alone, not with the window beneath it. Touching one brings
+    // it up to date before it acts.
+    for (QScrollBar* bar : {verticalScrollBar(), horizontalScrollBar()}) {
+        bar->setAutoFillBackground(true);
+        bar->installEventFilter(this);
+    }
+    verticalScrollBar()->setSingleStep(1);
 
-    // A flooding device appends thousands of times a second; repainting and
-    // scrolling after each would cost far more than the appends. Once per
-    // screen refresh shows the same: the text, colours and caret are updated
-    // by every append, only the pixels and the scroll wait up to one refresh.
-    // A minimised window waits until it is shown again.
-    paintGate_.setSingleShot(true);
-    paintGate_.setInterval(16);
-    paintGate_.setTimerType(Qt::PreciseTimer);
-    connect(&paintGate_, &QTimer::timeout, this, [this] {
-        if (!paintingHeld()) return; // nothing was held: the line went quiet
-        if (window()->isMinimized()) return;
-        if (followPending_) scrollToEnd();
-        holdPainting(false);
-        paintGate_.start();
+    // While lines keep coming, paints and scroll bar updates are gathered
+    // (see kPaintIntervalMs): every line is on screen within a tenth of a
+    // second, and the view costs a few paints a second, not one per line.
+    paintTimer_.setSingleShot(true);
+    paintTimer_.setTimerType(Qt::PreciseTimer);
+    connect(&paintTimer_, &QTimer::timeout, this, &RichTextField::flush);
+    barTimer_.setSingleShot(true);
+    connect(&barTimer_, &QTimer::timeout, this, &RichTextField::syncScrollBars);
+    connect(&caretBlink_, &QTimer::timeout, this, [this] {
+        caretShown_ = !caretShown_;
+        viewport()->update(characterRect(caret_).adjusted(-1, 0, 1, 0));
     });
+    dragTimer_.setInterval(50);
+    connect(&dragTimer_, &QTimer::timeout, this, &RichTextField::dragScroll);
+    measureFont();
 }
+
+// ---- geometry ----
+
+void RichTextField::measureFont() {
+    const QFontMetrics fm(font());
+    charWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
+    lineHeight_ = std::max(1, fm.lineSpacing());
+    ascent_ = fm.ascent();
+    horizontalScrollBar()->setSingleStep(charWidth_);
+}
+
+int RichTextField::visibleRows() const {
+    return std::max(1, viewport()->height() / lineHeight_);
+}
+
+int RichTextField::visibleColumns() const {
+    return std::max(1, viewport()->width() / charWidth_);
+}
+
+qsizetype RichTextField::lastTopLine() const {
+    return std::max<qsizetype>(0, store_.lineCount() - visibleRows());
+}
+
+qsizetype RichTextField::columnOf(qsizetype position) const {
+    const qsizetype start = store_.lineStart(store_.lineAt(position));
+    qsizetype column = 0;
+    for (qsizetype at = start; at < position;) {
+        const QByteArrayView piece =
+            store_.piece(at).first(std::min(store_.piece(at).size(), position - at));
+        const char* tab = static_cast<const char*>(std::memchr(piece.data(), '\t', piece.size()));
+        if (!tab) {
+            column += piece.size();
+            at += piece.size();
+            continue;
+        }
+        column += tab - piece.data();
+        column = (column / kTabColumns + 1) * kTabColumns;
+        at += (tab - piece.data()) + 1;
+    }
+    return column;
+}
+
+qsizetype RichTextField::positionAtColumn(qsizetype line, qsizetype column) const {
+    const qsizetype start = store_.lineStart(line);
+    const qsizetype end = start + store_.lineLength(line);
+    qsizetype at = start;
+    for (qsizetype col = 0; at < end;) {
+        const QByteArrayView piece =
+            store_.piece(at).first(std::min(store_.piece(at).size(), end - at));
+        const char* tab = static_cast<const char*>(std::memchr(piece.data(), '\t', piece.size()));
+        const qsizetype plain = tab ? tab - piece.data() : piece.size();
+        if (column <= col + plain) return at + (column - col);
+        col += plain;
+        at += plain;
+        if (!tab) continue;
+        const qsizetype next = (col / kTabColumns + 1) * kTabColumns;
+        if (column < next) return column - col <= next - column ? at : at + 1;
+        col = next;
+        ++at;
+    }
+    return end;
+}
+
+QRect RichTextField::characterRect(qsizetype position) const {
+    position = std::clamp<qsizetype>(position, 0, store_.length());
+    const qsizetype line = store_.lineAt(position);
+    const qsizetype x = columnOf(position) * charWidth_ - leftPixel_;
+    const qsizetype y = (line - paintedTop_) * lineHeight_;
+    return QRect(int(std::clamp<qsizetype>(x, -(1 << 20), 1 << 20)),
+                 int(std::clamp<qsizetype>(y, -(1 << 20), 1 << 20)), charWidth_, lineHeight_);
+}
+
+qsizetype RichTextField::positionAt(const QPoint& point) const {
+    const qsizetype row = point.y() < 0 ? -1 : point.y() / lineHeight_;
+    const qsizetype line = std::clamp<qsizetype>(paintedTop_ + row, 0, store_.lineCount() - 1);
+    const qsizetype x = std::max<qsizetype>(0, point.x() + leftPixel_);
+    return positionAtColumn(line, (x + charWidth_ / 2) / charWidth_);
+}
+
+// ---- the text ----
 
 void RichTextField::setSelColor(int colourNumber) {
     selColor_ = colourNumber;
@@ -76,186 +171,518 @@ void RichTextField::setSelText(const QString& text) {
 void RichTextField::setSelTexts(const QStringList& texts) {
     if (std::all_of(texts.begin(), texts.end(), [](const QString& t) { return t.isEmpty(); }))
         return;
-    holdPaintingAfterInsert();
-    // One cursor kept at the end: each insertion leaves it there, so it need
-    // not be walked to the end of a long log every time.
-    if (!tail_.atEnd()) tail_.movePosition(QTextCursor::End);
-    QTextCharFormat format;
-    format.setForeground(colour::toQColor(selColor_));
-    // One edit block: one layout pass and one change notification.
-    tail_.beginEditBlock();
-    insertTexts(texts, format);
-    tail_.endEditBlock();
+    const qsizetype oldLength = store_.length();
+    const qsizetype firstLine = store_.lineCount() - 1;
+    for (const QString& text : texts)
+        store_.append(text, selColor_);
+    afterInsert(firstLine, oldLength);
+    emit changed();
     for (const QString& text : texts)
         if (!text.isEmpty()) emit selTextInserted(text);
 }
 
-void RichTextField::insertTexts(const QStringList& texts, const QTextCharFormat& format) {
-    // The texts become one string for one insertion, every line end and
-    // display break in it a paragraph separator: the document makes exactly
-    // one block break of each, whatever stands next to it.
-    const int start = tail_.position();
-    int column = tail_.positionInBlock();
-    QString all;
-    qsizetype total = 0;
-    for (const QString& text : texts)
-        total += text.size();
-    all.reserve(total + total / kDisplayPieceChars + 1);
-    for (const QString& text : texts) {
-        const qsizetype n = text.size();
-        for (qsizetype at = 0; at < n; ++at) {
-            const QChar c = text.at(at);
-            if (isLineEnd(c)) {
-                if (c == QLatin1Char('\r') && at + 1 < n && text.at(at + 1) == QLatin1Char('\n'))
-                    ++at;
-                all.append(QChar::ParagraphSeparator);
-                column = 0;
-                continue;
+void RichTextField::afterInsert(qsizetype firstChangedLine, qsizetype oldLength) {
+    // The sideways range: the widest line in columns, its tabs widened.
+    for (qsizetype at = oldLength; at < store_.length();) {
+        const QByteArrayView piece = store_.piece(at);
+        for (const char c : piece) {
+            if (c == '\n') {
+                widestColumns_ = std::max(widestColumns_, lastLineColumns_);
+                lastLineColumns_ = 0;
+            } else {
+                lastLineColumns_ = c == '\t' ? (lastLineColumns_ / kTabColumns + 1) * kTabColumns
+                                             : lastLineColumns_ + 1;
             }
-            if (column >= kDisplayPieceChars) {
-                displayBreaks_.push_back(start + int(all.size()));
-                all.append(QChar::ParagraphSeparator);
-                column = 0;
-            }
-            all.append(c);
-            ++column;
         }
+        at += piece.size();
     }
-    tail_.insertText(all, format);
-}
-
-void RichTextField::holdPaintingAfterInsert() {
-    // The first insertion after a quiet spell is painted at once.
-    if (window()->isMinimized()) {
-        holdPainting(true);
-    } else if (!paintGate_.isActive()) {
-        paintGate_.start();
-    } else {
-        holdPainting(true);
-    }
-}
-
-void RichTextField::holdPainting(bool hold) {
-    // The text area and its scroll bars only: the frame around them and the
-    // window beneath stay as they are, so a release repaints no more than
-    // what the text changed.
-    if (hold == paintingHeld()) return;
-    for (QWidget* part : {viewport(), static_cast<QWidget*>(verticalScrollBar()),
-                          static_cast<QWidget*>(horizontalScrollBar())})
-        part->setUpdatesEnabled(!hold);
-}
-
-bool RichTextField::paintingHeld() const {
-    return !viewport()->updatesEnabled();
-}
-
-void RichTextField::scrollToEnd() {
-    followPending_ = false;
-    // The bottom of the scroll range, as the editor's own append does; the
-    // caret check after it is left only the sideways scroll to do.
-    if (!centerOnScroll()) verticalScrollBar()->setValue(verticalScrollBar()->maximum());
-    ensureCursorVisible();
-}
-
-void RichTextField::followNow() {
-    if (followPending_) scrollToEnd();
-}
-
-int RichTextField::selStart() const {
-    return fromDocument(textCursor().position());
-}
-
-void RichTextField::setSelStart(int position) {
-    const int target = toDocument(qBound(0, position, length()));
-    QTextCursor c = textCursor();
-    // A caret at the end rides along with every append there, so the change
-    // reaction mostly finds it in place: then only bring it into view, which
-    // costs far less than handing the editor a new cursor, and while painting
-    // is held only at the next refresh.
-    if (!c.hasSelection() && c.position() == target) {
-        if (!c.atEnd())
-            ensureCursorVisible();
-        else if (!paintingHeld())
-            scrollToEnd();
-        else
-            followPending_ = true;
-        return;
-    }
-    c.setPosition(target);
-    setTextCursor(c);
-}
-
-int RichTextField::toDocument(int position) const {
-    // Break i sits after (displayBreaks_[i] - i) characters of the text.
-    int before = 0;
-    int count = int(displayBreaks_.size());
-    while (count > 0) {
-        const int half = count / 2;
-        const int i = before + half;
-        if (displayBreaks_[size_t(i)] - i < position) {
-            before = i + 1;
-            count -= half + 1;
-        } else {
-            count = half;
-        }
-    }
-    return position + before;
-}
-
-int RichTextField::fromDocument(int position) const {
-    const auto breaks = std::lower_bound(displayBreaks_.begin(), displayBreaks_.end(), position);
-    return position - int(breaks - displayBreaks_.begin());
-}
-
-int RichTextField::length() const {
-    return document()->characterCount() - 1 - int(displayBreaks_.size());
-}
-
-QString RichTextField::textBetween(int from, int to, const QString& lineEnd) const {
-    // toRawText keeps every character (toPlainText would turn 0xA0 into a
-    // space); block boundaries come out as U+2029.
-    QString raw;
-    if (from == 0 && to >= document()->characterCount() - 1) {
-        raw = document()->toRawText();
-    } else {
-        QTextCursor c(document());
-        c.setPosition(from);
-        c.setPosition(to, QTextCursor::KeepAnchor);
-        raw = c.selectedText();
-    }
-    if (displayBreaks_.empty()) return raw.replace(QChar::ParagraphSeparator, lineEnd);
-    QString out;
-    out.reserve(raw.size() + raw.size() / 16);
-    auto display = std::lower_bound(displayBreaks_.begin(), displayBreaks_.end(), from);
-    qsizetype done = 0;
-    for (qsizetype end; (end = raw.indexOf(QChar::ParagraphSeparator, done)) >= 0; done = end + 1) {
-        out.append(QStringView(raw).mid(done, end - done));
-        const int at = from + int(end);
-        while (display != displayBreaks_.end() && *display < at)
-            ++display;
-        if (display != displayBreaks_.end() && *display == at)
-            ++display;
-        else
-            out.append(lineEnd);
-    }
-    out.append(QStringView(raw).mid(done));
-    return out;
+    widestColumns_ = std::max(widestColumns_, lastLineColumns_);
+    pendingFrom_ = pendingFrom_ < 0 ? firstChangedLine : std::min(pendingFrom_, firstChangedLine);
+    if (accessibleFrom_ < 0) accessibleFrom_ = oldLength;
+    barsPending_ = true;
+    scheduleFlush();
 }
 
 QString RichTextField::text() const {
-    return textBetween(0, document()->characterCount() - 1, QStringLiteral("\r\n"));
+    return store_.text(u"\r\n");
 }
 
 void RichTextField::setText(const QString& text) {
     emit aboutToSetText(text);
-    document()->clear();
-    displayBreaks_.clear();
-    followPending_ = false;
-    if (text.isEmpty()) return;
-    tail_.movePosition(QTextCursor::End);
-    tail_.beginEditBlock();
-    insertTexts(QStringList{text}, QTextCharFormat());
-    tail_.endEditBlock();
+    store_.clear();
+    anchor_ = caret_ = 0;
+    widestColumns_ = lastLineColumns_ = 0;
+    topLine_ = paintedTop_ = 0;
+    leftPixel_ = 0;
+    accessibleFrom_ = -1;
+    pendingFrom_ = -1;
+    if (!text.isEmpty()) {
+        store_.append(text, colour::Black);
+        afterInsert(0, 0);
+    }
+    syncScrollBars();
+    viewport()->update();
+    if (QAccessible::isActive()) {
+        QAccessibleEvent reset(this, QAccessible::TextUpdated);
+        QAccessible::updateAccessibility(&reset);
+    }
+    emit changed();
+}
+
+QString RichTextField::selectedText() const {
+    return store_.text(selectionStart(), selectionEnd(), u"\n");
+}
+
+// ---- when and what to paint ----
+
+void RichTextField::scheduleFlush() {
+    if (paintTimer_.isActive()) return;
+    if (window()->isMinimized()) return; // painted when shown again
+    // The first change after a quiet spell is painted at the next pass of
+    // the event loop; later ones wait for the rest of the interval.
+    const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kPaintIntervalMs;
+    paintTimer_.start(int(std::max<qint64>(0, kPaintIntervalMs - since)));
+}
+
+void RichTextField::followNow() {
+    if (pendingFrom_ >= 0 || barsPending_) scheduleFlush();
+}
+
+void RichTextField::flush() {
+    if (window()->isMinimized()) return;
+    sincePaint_.restart();
+    const qsizetype shift = topLine_ - paintedTop_;
+    if (std::exchange(repaintAll_, false)) {
+        paintedTop_ = topLine_;
+        viewport()->update();
+    } else if (shift != 0 && std::abs(shift) < visibleRows()) {
+        // The lines already drawn move up; only what they uncover is drawn.
+        viewport()->scroll(0, int(-shift * lineHeight_));
+        paintedTop_ = topLine_;
+        if (pendingFrom_ >= 0) repaintLines(pendingFrom_, store_.lineCount());
+    } else if (shift != 0) {
+        paintedTop_ = topLine_;
+        viewport()->update();
+    } else if (pendingFrom_ >= 0) {
+        repaintLines(pendingFrom_, store_.lineCount());
+    }
+    pendingFrom_ = -1;
+    notifyAccessibleInsert();
+    if (!barsPending_ || barTimer_.isActive()) return;
+    // The scroll bars follow the end a few times a second.
+    const qint64 since = sinceBars_.isValid() ? sinceBars_.elapsed() : kScrollBarIntervalMs;
+    if (since >= kScrollBarIntervalMs) {
+        syncScrollBars();
+    } else {
+        barTimer_.start(int(kScrollBarIntervalMs - since));
+    }
+}
+
+void RichTextField::repaintLines(qsizetype from, qsizetype to) {
+    const qsizetype first = std::max(from, paintedTop_);
+    const qsizetype last = std::min(to, paintedTop_ + visibleRows() + 1);
+    if (first >= last) return;
+    const int y = int((first - paintedTop_) * lineHeight_);
+    viewport()->update(QRect(0, y, viewport()->width(), int((last - first) * lineHeight_)));
+}
+
+void RichTextField::syncScrollBars() {
+    sinceBars_.restart();
+    barTimer_.stop();
+    barsPending_ = false;
+    syncing_ = true;
+    QScrollBar* v = verticalScrollBar();
+    v->setRange(0, int(std::min<qsizetype>(lastTopLine(), INT_MAX)));
+    v->setPageStep(visibleRows());
+    v->setValue(int(topLine_));
+    QScrollBar* h = horizontalScrollBar();
+    const qsizetype wide = (widestColumns_ + 1) * charWidth_;
+    h->setRange(0, int(std::clamp<qsizetype>(wide - viewport()->width(), 0, INT_MAX)));
+    h->setPageStep(viewport()->width());
+    h->setValue(leftPixel_);
+    syncing_ = false;
+    if (h->value() != leftPixel_) {
+        leftPixel_ = h->value();
+        viewport()->update();
+    }
+}
+
+void RichTextField::setTopLine(qsizetype line) {
+    line = std::clamp<qsizetype>(line, 0, lastTopLine());
+    if (line == topLine_) return;
+    topLine_ = line;
+    barsPending_ = true;
+}
+
+void RichTextField::ensureVisible(qsizetype position) {
+    const qsizetype line = store_.lineAt(position);
+    if (line < topLine_)
+        setTopLine(line);
+    else if (line >= topLine_ + visibleRows())
+        setTopLine(line - visibleRows() + 1);
+    const qsizetype x = columnOf(position) * charWidth_;
+    const int width = viewport()->width();
+    qsizetype left = leftPixel_;
+    if (x < left)
+        left = std::max<qsizetype>(0, x - width / 4);
+    else if (x + charWidth_ > left + width)
+        left = x + charWidth_ - width + width / 4;
+    if (left != leftPixel_) {
+        leftPixel_ = int(std::min<qsizetype>(left, INT_MAX / 2));
+        repaintAll_ = true; // a sideways move draws everything again
+        barsPending_ = true;
+    }
+}
+
+void RichTextField::showRange(qsizetype from, qsizetype to) {
+    ensureVisible(to);
+    ensureVisible(from);
+    paintedTop_ = topLine_;
+    syncScrollBars();
+    viewport()->update();
+}
+
+void RichTextField::notifyAccessibleInsert() {
+    const qsizetype from = std::exchange(accessibleFrom_, -1);
+    if (from < 0 || !QAccessible::isActive()) return;
+    QString inserted = store_.text(from, store_.length(), u"\n");
+    inserted.replace(QChar(0), QChar(0x2400));
+    QAccessibleTextInsertEvent event(this, int(from), inserted);
+    QAccessible::updateAccessibility(&event);
+}
+
+void RichTextField::scrollContentsBy(int, int) {
+    if (syncing_) return;
+    // The operator moved a scroll bar.
+    topLine_ = verticalScrollBar()->value();
+    leftPixel_ = horizontalScrollBar()->value();
+    paintedTop_ = topLine_;
+    viewport()->update();
+}
+
+void RichTextField::resizeEvent(QResizeEvent* event) {
+    // The viewport has its new size already; whether the view was at the
+    // end is judged by the rows it had.
+    const bool atEnd = topLine_ + rows_ >= store_.lineCount();
+    rows_ = visibleRows();
+    QAbstractScrollArea::resizeEvent(event);
+    topLine_ = atEnd ? lastTopLine() : std::min(topLine_, lastTopLine());
+    paintedTop_ = topLine_;
+    syncScrollBars();
+}
+
+void RichTextField::paintEvent(QPaintEvent* event) {
+    QPainter p(viewport());
+    const QRect clip = event->rect();
+    p.fillRect(clip, palette().color(QPalette::Base));
+    p.setFont(font());
+    const qsizetype first = paintedTop_ + clip.top() / lineHeight_;
+    const qsizetype last =
+        std::min(store_.lineCount(), paintedTop_ + clip.bottom() / lineHeight_ + 1);
+    for (qsizetype line = first; line < last; ++line)
+        paintLine(p, line, int((line - paintedTop_) * lineHeight_), clip);
+    if (hasFocus() && caretShown_ && isEnabled()) {
+        const QRect caret = characterRect(caret_);
+        p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_),
+                   palette().color(QPalette::Text));
+    }
+}
+
+void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& clip) const {
+    const qsizetype start = store_.lineStart(line);
+    const qsizetype end = start + store_.lineLength(line);
+    const qsizetype firstColumn = (leftPixel_ + std::max(0, clip.left())) / charWidth_;
+    const qsizetype lastColumn = (leftPixel_ + clip.right()) / charWidth_ + 1;
+    std::vector<std::pair<qsizetype, qsizetype>> marks;
+    if (marks_) marks = marks_(start, end);
+    const qsizetype selFrom = selectionStart(), selTo = selectionEnd();
+    const QPalette::ColorGroup group =
+        isEnabled() ? (hasFocus() ? QPalette::Active : QPalette::Inactive) : QPalette::Disabled;
+    const QColor highlight = palette().color(group, QPalette::Highlight);
+    const QColor highlighted = palette().color(group, QPalette::HighlightedText);
+    const QColor markColour(255, 225, 90);
+
+    // Walk from the line's start to the first column on screen (a line
+    // without tabs jumps there), then draw cell by cell as far as the screen
+    // goes, gathering equal cells into one text.
+    qsizetype at = start, column = 0;
+    if (columnOf(end) == end - start) {
+        at = std::min(end, start + firstColumn);
+        column = at - start;
+    }
+    size_t run = store_.runAt(std::min(at, std::max<qsizetype>(0, store_.length() - 1)));
+    qsizetype runEnd = store_.runEnd(run);
+    size_t mark = 0;
+    QString pending;
+    qsizetype pendingColumn = 0;
+    QColor pendingColour;
+    auto drawPending = [&] {
+        if (pending.isEmpty()) return;
+        p.setPen(pendingColour);
+        p.drawText(QPointF(double(pendingColumn * charWidth_ - leftPixel_), double(y + ascent_)),
+                   pending);
+        pending.clear();
+    };
+    for (; at < end && column < lastColumn; ++at) {
+        const uchar c = uchar(store_.at(at));
+        const qsizetype width = c == '\t' ? (column / kTabColumns + 1) * kTabColumns - column : 1;
+        if (column + width <= firstColumn) {
+            column += width;
+            continue;
+        }
+        while (at >= runEnd && run + 1 < store_.runs().size())
+            runEnd = store_.runEnd(++run);
+        while (mark < marks.size() && marks[mark].second <= at)
+            ++mark;
+        const bool selected = at >= selFrom && at < selTo;
+        const bool marked = mark < marks.size() && marks[mark].first <= at;
+        const QRect cell(int(column * charWidth_ - leftPixel_), y, int(width * charWidth_),
+                         lineHeight_);
+        if (selected)
+            p.fillRect(cell, highlight);
+        else if (marked)
+            p.fillRect(cell, markColour);
+        const QColor ink = selected ? highlighted : colour::toQColor(store_.runs()[run].colour);
+        if (c == '\t' || drawnAlone(c) || ink != pendingColour) drawPending();
+        if (c == '\t') {
+            // nothing drawn: the cells stay blank
+        } else if (drawnAlone(c)) {
+            p.setPen(ink);
+            p.drawText(QPointF(double(cell.left()), double(y + ascent_)), QString(standIn(c)));
+        } else {
+            if (pending.isEmpty()) {
+                pendingColumn = column;
+                pendingColour = ink;
+            }
+            pending.append(QLatin1Char(char(c)));
+        }
+        column += width;
+    }
+    drawPending();
+    // A selected line end shows as one highlighted cell after the line.
+    if (end < store_.length() && end >= selFrom && end < selTo && column < lastColumn)
+        p.fillRect(QRect(int(column * charWidth_ - leftPixel_), y, charWidth_, lineHeight_),
+                   highlight);
+}
+
+// ---- caret, selection and the clipboard ----
+
+void RichTextField::setSelStart(int position) {
+    const qsizetype at = std::clamp<qsizetype>(position, 0, store_.length());
+    if (anchor_ != caret_) {
+        repaintAll_ = true; // the selection goes
+    } else if (at != caret_) {
+        // The old caret's line is drawn again with the lines that changed.
+        const qsizetype line = store_.lineAt(std::min(caret_, store_.length()));
+        pendingFrom_ = pendingFrom_ < 0 ? line : std::min(pendingFrom_, line);
+    }
+    anchor_ = caret_ = at;
+    ensureVisible(at);
+    scheduleFlush();
+}
+
+void RichTextField::setSelection(int anchor, int caret) {
+    anchor_ = std::clamp<qsizetype>(anchor, 0, store_.length());
+    caret_ = std::clamp<qsizetype>(caret, 0, store_.length());
+    showRange(caret_, caret_);
+    selectionToClipboard();
+}
+
+void RichTextField::selectAll() {
+    anchor_ = 0;
+    caret_ = store_.length();
+    viewport()->update();
+    selectionToClipboard();
+}
+
+void RichTextField::copy() const {
+    if (hasSelection()) QGuiApplication::clipboard()->setText(selectedText());
+}
+
+void RichTextField::selectionToClipboard() const {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    if (hasSelection() && clipboard->supportsSelection())
+        clipboard->setText(selectedText(), QClipboard::Selection);
+    if (QAccessible::isActive()) {
+        QAccessibleTextSelectionEvent event(const_cast<RichTextField*>(this), selectionStart(),
+                                            selectionEnd());
+        event.setCursorPosition(int(caret_));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void RichTextField::moveCaret(qsizetype position, bool extend) {
+    caret_ = std::clamp<qsizetype>(position, 0, store_.length());
+    if (!extend) anchor_ = caret_;
+    caretShown_ = true;
+    showRange(caret_, caret_);
+    if (QAccessible::isActive()) {
+        QAccessibleTextCursorEvent event(this, int(caret_));
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void RichTextField::selectWordAt(qsizetype position) {
+    const qsizetype line = store_.lineAt(position);
+    const qsizetype start = store_.lineStart(line), end = start + store_.lineLength(line);
+    if (position >= end) position = std::max(start, end - 1);
+    if (start == end) return moveCaret(start, false);
+    qsizetype from = position, to = position + 1;
+    if (isWordCharacter(store_.at(position))) {
+        while (from > start && isWordCharacter(store_.at(from - 1)))
+            --from;
+        while (to < end && isWordCharacter(store_.at(to)))
+            ++to;
+    }
+    anchor_ = from;
+    moveCaret(to, true);
+    selectionToClipboard();
+}
+
+void RichTextField::selectLineAt(qsizetype position) {
+    const qsizetype line = store_.lineAt(position);
+    anchor_ = store_.lineStart(line);
+    moveCaret(anchor_ + store_.lineLength(line), true);
+    selectionToClipboard();
+}
+
+void RichTextField::keyPressEvent(QKeyEvent* event) {
+    if (event == QKeySequence::Copy) return copy();
+    if (event == QKeySequence::SelectAll) return selectAll();
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    const bool control = event->modifiers() & Qt::ControlModifier;
+    const qsizetype line = store_.lineAt(caret_);
+    const qsizetype lineStart = store_.lineStart(line);
+    const qsizetype lineEnd = lineStart + store_.lineLength(line);
+    const auto lineMove = [&](qsizetype lines) {
+        const qsizetype target = std::clamp<qsizetype>(line + lines, 0, store_.lineCount() - 1);
+        setTopLine(topLine_ + (target - line));
+        return positionAtColumn(target, columnOf(caret_));
+    };
+    qsizetype to = caret_;
+    switch (event->key()) {
+    case Qt::Key_Left:
+        to = caret_ - 1;
+        break;
+    case Qt::Key_Right:
+        to = caret_ + 1;
+        break;
+    case Qt::Key_Up:
+        to = lineMove(-1);
+        break;
+    case Qt::Key_Down:
+        to = lineMove(1);
+        break;
+    case Qt::Key_PageUp:
+        to = lineMove(-visibleRows());
+        break;
+    case Qt::Key_PageDown:
+        to = lineMove(visibleRows());
+        break;
+    case Qt::Key_Home:
+        to = control ? 0 : lineStart;
+        break;
+    case Qt::Key_End:
+        to = control ? store_.length() : lineEnd;
+        break;
+    default:
+        event->ignore();
+        return;
+    }
+    moveCaret(to, extend);
+    if (extend) selectionToClipboard();
+}
+
+void RichTextField::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    const bool near = (event->position().toPoint() - lastClickAt_).manhattanLength() <=
+                      QApplication::startDragDistance();
+    const bool soon =
+        sinceLastClick_.isValid() &&
+        sinceLastClick_.elapsed() < QGuiApplication::styleHints()->mouseDoubleClickInterval();
+    clickCount_ = near && soon && clickCount_ == 2 ? 3 : 1;
+    sinceLastClick_.restart();
+    lastClickAt_ = event->position().toPoint();
+    const qsizetype at = positionAt(lastClickAt_);
+    if (clickCount_ == 3) return selectLineAt(at);
+    dragging_ = true;
+    moveCaret(at, event->modifiers() & Qt::ShiftModifier);
+}
+
+void RichTextField::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    clickCount_ = 2;
+    sinceLastClick_.restart();
+    lastClickAt_ = event->position().toPoint();
+    selectWordAt(positionAt(lastClickAt_));
+}
+
+void RichTextField::mouseMoveEvent(QMouseEvent* event) {
+    if (!dragging_ || !(event->buttons() & Qt::LeftButton)) return;
+    dragPoint_ = event->position().toPoint();
+    if (viewport()->rect().contains(dragPoint_)) {
+        dragTimer_.stop();
+        moveCaret(positionAt(dragPoint_), true);
+    } else if (!dragTimer_.isActive()) {
+        dragScroll();
+        dragTimer_.start();
+    }
+}
+
+void RichTextField::dragScroll() {
+    // The selection reaches past the view's edge: the view follows it.
+    const QRect r = viewport()->rect();
+    if (dragPoint_.y() < r.top()) setTopLine(topLine_ - 1);
+    if (dragPoint_.y() > r.bottom()) setTopLine(topLine_ + 1);
+    const QPoint inside(std::clamp(dragPoint_.x(), r.left(), r.right()),
+                        std::clamp(dragPoint_.y(), r.top(), r.bottom()));
+    moveCaret(positionAt(inside), true);
+}
+
+void RichTextField::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) return;
+    dragTimer_.stop();
+    if (std::exchange(dragging_, false)) selectionToClipboard();
+}
+
+void RichTextField::wheelEvent(QWheelEvent* event) {
+    if (barsPending_) syncScrollBars();
+    QAbstractScrollArea::wheelEvent(event);
+}
+
+void RichTextField::setMarks(Marks marks) {
+    marks_ = std::move(marks);
+    viewport()->update();
+}
+
+void RichTextField::marksChanged() {
+    viewport()->update();
+}
+
+// ---- focus, enabling and the window's state ----
+
+void RichTextField::focusInEvent(QFocusEvent* event) {
+    caretShown_ = true;
+    const int flash = QGuiApplication::styleHints()->cursorFlashTime();
+    if (flash > 0) caretBlink_.start(flash / 2);
+    viewport()->update();
+    QAbstractScrollArea::focusInEvent(event);
+}
+
+void RichTextField::focusOutEvent(QFocusEvent* event) {
+    caretBlink_.stop();
+    viewport()->update();
+    QAbstractScrollArea::focusOutEvent(event);
+}
+
+void RichTextField::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) {
+        measureFont();
+        syncScrollBars();
+    }
+    if (event->type() == QEvent::EnabledChange || event->type() == QEvent::PaletteChange)
+        viewport()->update();
+    QAbstractScrollArea::changeEvent(event);
 }
 
 void RichTextField::setEnabledKeepingFocus(bool enabled) {
@@ -267,34 +694,28 @@ void RichTextField::setEnabledKeepingFocus(bool enabled) {
 bool RichTextField::focusNextPrevChild(bool next) {
     // Asked by a disable that must not move the focus: it stays here.
     if (keepFocus_) return true;
-    return QPlainTextEdit::focusNextPrevChild(next);
-}
-
-QMimeData* RichTextField::createMimeDataFromSelection() const {
-    const QTextCursor c = textCursor();
-    if (displayBreaks_.empty() || !c.hasSelection())
-        return QPlainTextEdit::createMimeDataFromSelection();
-    // A copy of a long line is the line, without the breaks of its display.
-    auto* mime = new QMimeData;
-    mime->setText(textBetween(c.selectionStart(), c.selectionEnd(), QStringLiteral("\n")));
-    return mime;
+    return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 void RichTextField::showEvent(QShowEvent* event) {
-    // Restoring a minimised window paints and scrolls what was held.
+    // Restoring a minimised window paints what was held.
     if (window() != watchedWindow_) {
         if (watchedWindow_) watchedWindow_->removeEventFilter(this);
         watchedWindow_ = window();
         watchedWindow_->installEventFilter(this);
     }
-    QPlainTextEdit::showEvent(event);
+    QAbstractScrollArea::showEvent(event);
 }
 
 bool RichTextField::eventFilter(QObject* watched, QEvent* event) {
     if (watched == watchedWindow_ && event->type() == QEvent::WindowStateChange &&
-        !watchedWindow_->isMinimized() && (paintingHeld() || followPending_)) {
-        holdPainting(true);
-        paintGate_.start();
+        !watchedWindow_->isMinimized()) {
+        repaintAll_ = true;
+        if (pendingFrom_ >= 0 || barsPending_) scheduleFlush();
     }
-    return QPlainTextEdit::eventFilter(watched, event);
+    // A scroll bar the operator touches is brought up to date first.
+    if ((watched == verticalScrollBar() || watched == horizontalScrollBar()) && barsPending_ &&
+        (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
+        syncScrollBars();
+    return QAbstractScrollArea::eventFilter(watched, event);
 }

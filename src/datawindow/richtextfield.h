@@ -1,24 +1,33 @@
 #pragma once
-// The data field: a log of coloured text that only ever grows at its end.
+// The data field: a read-only log of coloured text that only ever grows at
+// its end. The text lives in a LogStore; the view draws only the lines and
+// columns on screen, one fixed advance a column, so its cost does not grow
+// with the log nor with the length of a line.
 
-#include <QPlainTextEdit>
+#include "datawindow/logstore.h"
+
+#include <QAbstractScrollArea>
+#include <QElapsedTimer>
 #include <QPointer>
 #include <QStringList>
-#include <QTextCursor>
 #include <QTimer>
 
+#include <functional>
+#include <utility>
 #include <vector>
 
-class RichTextField : public QPlainTextEdit {
+class RichTextField : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit RichTextField(QWidget* parent = nullptr);
 
-    // A line longer than this is shown in pieces of this many characters.
-    // Laying out a line costs in proportion to its length, and the last line
-    // is laid out again after every insertion: without the pieces a device
-    // line that never ends would make each insertion slower than the last.
-    static constexpr int kDisplayPieceChars = 4096;
+    // While lines keep coming and the view follows the end, it is painted at
+    // most once in this many ms, and its scroll bars follow once in
+    // kScrollBarIntervalMs. A line after a quiet spell is painted at once.
+    static constexpr int kPaintIntervalMs = 80;
+    static constexpr int kScrollBarIntervalMs = 250;
+    // Columns between tab stops.
+    static constexpr int kTabColumns = 8;
 
     // Colour of the next insertion; it stays in force until set again.
     void setSelColor(int colourNumber);
@@ -32,26 +41,55 @@ public:
     // is inserted by itself.
     void setSelTexts(const QStringList& texts);
 
-    // Caret position; setting it collapses the selection and shows the caret.
-    int selStart() const;
+    // Caret position; setting it collapses the selection and brings the caret
+    // into view (at the next paint).
+    int selStart() const { return int(caret_); }
     void setSelStart(int position);
-    // Brings the end into view now, not at the next screen refresh.
+    // The device went quiet: whatever waits is painted at the next refresh.
     void followNow();
 
     // Characters in the field, each line end counted as one; O(1).
-    int length() const;
+    int length() const { return int(store_.length()); }
     // The whole text, every line end read back as CR LF.
     QString text() const;
     // Replaces everything; the new text has the field's default colour.
     void setText(const QString& text);
+    // Whether the last line has characters and no line end yet.
+    bool lastLineOpen() const { return store_.lastLineOpen(); }
+    const LogStore& store() const { return store_; }
+
+    // The operator's selection (start < end when there is one).
+    bool hasSelection() const { return anchor_ != caret_; }
+    int selectionStart() const { return int(std::min(anchor_, caret_)); }
+    int selectionEnd() const { return int(std::max(anchor_, caret_)); }
+    // The selection's text, each line end "\n", as a copy gives it.
+    QString selectedText() const;
+    // Selects from anchor to caret (either way round) and shows the caret.
+    void setSelection(int anchor, int caret);
+    void selectAll();
+    void copy() const;
+
+    // Marks the stretches that `marks` gives for a range of positions (the
+    // matches of a find), in the given background; an empty function marks
+    // nothing. Call marksChanged() when what it gives changes.
+    using Marks = std::function<std::vector<std::pair<qsizetype, qsizetype>>(qsizetype, qsizetype)>;
+    void setMarks(Marks marks);
+    void marksChanged();
+    // Brings a stretch into view now (scroll bars included).
+    void showRange(qsizetype from, qsizetype to);
 
     // Enables or disables the field without moving the keyboard focus: a
     // focused widget that is disabled would otherwise hand the focus to the
     // next control, and nothing would give it back.
     void setEnabledKeepingFocus(bool enabled);
 
-    // Whether insertions wait to be painted at the next screen refresh.
-    bool paintingHeld() const;
+    // Whether insertions wait to be painted.
+    bool paintingHeld() const { return paintTimer_.isActive() || barsPending_; }
+
+    // Where a position is drawn, in viewport coordinates (one character cell),
+    // and the position nearest a point of the viewport.
+    QRect characterRect(qsizetype position) const;
+    qsizetype positionAt(const QPoint& point) const;
 
 signals:
     // After every change of the field's text.
@@ -64,35 +102,85 @@ signals:
     void aboutToSetText(const QString& text);
 
 protected:
-    bool focusNextPrevChild(bool next) override;
-    QMimeData* createMimeDataFromSelection() const override;
-    bool eventFilter(QObject* watched, QEvent* event) override;
+    void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void wheelEvent(QWheelEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+    bool focusNextPrevChild(bool next) override;
 
 private:
     friend class FieldAccessible;
-    // Readers of assistive technology get the text without display breaks.
     static void installAccessibility();
-    void holdPaintingAfterInsert();
-    void holdPainting(bool hold);
-    void insertTexts(const QStringList& texts, const QTextCharFormat& format);
-    void scrollToEnd();
-    // Document positions and the positions of the same characters in text().
-    int toDocument(int position) const;
-    int fromDocument(int position) const;
-    // The document's characters from..to as text() reads them.
-    QString textBetween(int from, int to, const QString& lineEnd) const;
 
+    // Geometry of the character grid.
+    void measureFont();
+    int visibleRows() const;
+    int visibleColumns() const;
+    qsizetype lastTopLine() const;
+    // Display column of a position within its line (tabs widen).
+    qsizetype columnOf(qsizetype position) const;
+    qsizetype positionAtColumn(qsizetype line, qsizetype column) const;
+
+    // Painting.
+    void paintLine(QPainter& p, qsizetype line, int y, const QRect& clip) const;
+    void afterInsert(qsizetype firstChangedLine, qsizetype oldLength);
+    void flush();
+    void syncScrollBars();
+    void scheduleFlush();
+    void repaintLines(qsizetype from, qsizetype to);
+    void setTopLine(qsizetype line);
+    void ensureVisible(qsizetype position);
+    void notifyAccessibleInsert();
+
+    // Selection and caret.
+    void moveCaret(qsizetype position, bool extend);
+    void selectWordAt(qsizetype position);
+    void selectLineAt(qsizetype position);
+    void selectionToClipboard() const;
+    void dragScroll();
+
+    LogStore store_;
     int selColor_ = 0;
-    QTextCursor tail_; // where SelText inserts: the end of the text
-    // Document positions of the block breaks that split a long line for
-    // display only: text() and every other reader leave them out.
-    std::vector<int> displayBreaks_;
-    // Open while an insertion has just been painted: further insertions until
-    // it closes are painted together when it does, and the end they bring
-    // into view is scrolled to then.
-    QTimer paintGate_;
-    bool followPending_ = false;
+    qsizetype anchor_ = 0;
+    qsizetype caret_ = 0;
+    qsizetype widestColumns_ = 0; // the longest line seen, for the sideways range
+    qsizetype lastLineColumns_ = 0;
+    qsizetype pendingFrom_ = -1; // the first line changed since the last paint
+    qsizetype accessibleFrom_ = -1;
+
+    int charWidth_ = 8;
+    int lineHeight_ = 14;
+    int ascent_ = 11;
+    qsizetype topLine_ = 0; // first line on screen; the scroll bar follows it
+    int leftPixel_ = 0;
+    int rows_ = 1; // rows the viewport had at its last resize
+    qsizetype paintedTop_ = 0;
+    bool syncing_ = false;
+    bool barsPending_ = false;
+    bool repaintAll_ = false;
     bool keepFocus_ = false;
+    bool caretShown_ = true;
+    int clickCount_ = 0;
+    QElapsedTimer sinceLastClick_;
+    QPoint lastClickAt_;
+    QElapsedTimer sincePaint_;
+    QElapsedTimer sinceBars_;
+    QTimer paintTimer_;
+    QTimer barTimer_;
+    QTimer caretBlink_;
+    QTimer dragTimer_;
+    QPoint dragPoint_;
+    bool dragging_ = false;
+    Marks marks_;
     QPointer<QWidget> watchedWindow_;
 };

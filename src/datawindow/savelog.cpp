@@ -8,8 +8,6 @@
 #include <QDir>
 #include <QSaveFile>
 
-#include <QTextBlock>
-#include <QTextDocument>
 #include <cerrno>
 #include <cstring>
 
@@ -55,7 +53,7 @@ void RDData::Command3_Click() {
     Text1->setEnabled(true);
     if (failure.isEmpty()) return;
     // The report gets a line of its own, even after a line still open.
-    const bool lineOpen = Text1->document()->lastBlock().length() > 1;
+    const bool lineOpen = Text1->lastLineOpen();
     appendActionLine((lineOpen ? QStringLiteral("\r\n") : QString()) +
                      QStringLiteral(">> SAVE ERROR: ") + QDir::toNativeSeparators(fileName) +
                      QStringLiteral(": ") + failure + QStringLiteral(" <<\r\n"));

@@ -17,7 +17,6 @@
 #include <QRadioButton>
 #include <QString>
 #include <QTest>
-#include <QTextBlock>
 #include <QTimer>
 #include <functional>
 #include <memory>
@@ -38,22 +37,29 @@ struct BeepCounter {
 // The field's text with a colour tag "[n]" wherever the colour changes and
 // "\n" between lines: "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n".
 inline QString colouredText(const RichTextField* field) {
+    const LogStore& store = field->store();
     QString out;
     int current = -1;
-    for (QTextBlock b = field->document()->begin(); b.isValid(); b = b.next()) {
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextFragment f = it.fragment();
-            const QColor c = f.charFormat().foreground().color();
-            const int number = c.red() | (c.green() << 8) | (c.blue() << 16);
-            if (number != current) {
-                out += QStringLiteral("[%1]").arg(number);
-                current = number;
-            }
-            out += f.text();
+    for (qsizetype at = 0; at < store.length(); ++at) {
+        const char c = store.at(at);
+        if (c == '\n') {
+            out += QLatin1Char('\n');
+            continue;
         }
-        if (b.next().isValid()) out += QLatin1Char('\n');
+        const int number = store.runs()[store.runAt(at)].colour;
+        if (number != current) {
+            out += QStringLiteral("[%1]").arg(number);
+            current = number;
+        }
+        out += QLatin1Char(c);
     }
     return out;
+}
+
+// The colour of the character at `position`.
+inline int colourAt(const RichTextField* field, qsizetype position) {
+    const LogStore& store = field->store();
+    return store.runs()[store.runAt(position)].colour;
 }
 
 // A real left click; check boxes and option buttons are hit on their indicator,

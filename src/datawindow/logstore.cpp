@@ -1,0 +1,154 @@
+#include "datawindow/logstore.h"
+
+#include <QLatin1StringView>
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// Writes `n` UTF-16 units as Latin-1 bytes, '?' for anything above 255. A
+// plain loop over two arrays, which the compiler turns into vector code.
+void toLatin1(const char16_t* from, qsizetype n, char* to) {
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = from[i];
+        to[i] = c < 0x100 ? char(c) : '?';
+    }
+}
+
+// Turns each CR of `bytes` into '\n', dropping the LF right after it, in
+// place. Returns how many bytes are left. Spans without a CR are moved
+// whole.
+qsizetype foldCarriageReturns(char* bytes, qsizetype n) {
+    char* const end = bytes + n;
+    char* read = static_cast<char*>(std::memchr(bytes, '\r', size_t(n)));
+    if (!read) return n;
+    char* write = read;
+    while (read) {
+        *write++ = '\n';
+        ++read;
+        if (read < end && *read == '\n') ++read;
+        char* next =
+            read < end ? static_cast<char*>(std::memchr(read, '\r', size_t(end - read))) : nullptr;
+        char* const stop = next ? next : end;
+        std::memmove(write, read, size_t(stop - read));
+        write += stop - read;
+        read = next;
+    }
+    return write - bytes;
+}
+
+} // namespace
+
+LogStore::LogStore() : lineStarts_{0} {}
+
+void LogStore::append(QStringView text, int colour) {
+    if (text.isEmpty()) return;
+    if (runs_.empty() || runs_.back().colour != colour) runs_.push_back(Run{length_, colour});
+
+    const char16_t* const source = text.utf16();
+    const qsizetype n = text.size();
+    qsizetype i = 0;
+    while (i < n) {
+        if (length_ == qsizetype(blocks_.size()) * kBlockBytes)
+            blocks_.emplace_back(new char[size_t(kBlockBytes)]);
+        const qsizetype offset = length_ % kBlockBytes;
+        char* const span = blocks_.back().get() + offset;
+
+        // As much of the text as the block has room for, converted straight
+        // into it; folding line ends only ever shortens it.
+        const qsizetype take = std::min(kBlockBytes - offset, n - i);
+        toLatin1(source + i, take, span);
+        i += take;
+        // A CR that ends this span pairs with an LF that starts the next.
+        if (source[i - 1] == u'\r' && i < n && source[i] == u'\n') ++i;
+        const qsizetype kept = foldCarriageReturns(span, take);
+
+        const char* const end = span + kept;
+        for (const char* p = span;
+             (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));) {
+            ++p;
+            lineStarts_.push_back(length_ + (p - span));
+        }
+        length_ += kept;
+    }
+}
+
+void LogStore::clear() {
+    std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+    std::vector<qsizetype>{0}.swap(lineStarts_);
+    std::vector<Run>().swap(runs_);
+    length_ = 0;
+}
+
+qsizetype LogStore::lineLength(qsizetype line) const {
+    const qsizetype end = line + 1 < lineCount() ? lineStart(line + 1) - 1 : length_;
+    return end - lineStart(line);
+}
+
+qsizetype LogStore::lineAt(qsizetype position) const {
+    const auto after = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), position);
+    return std::max<qsizetype>(0, (after - lineStarts_.begin()) - 1);
+}
+
+char LogStore::at(qsizetype position) const {
+    if (position < 0 || position >= length_) return '\0';
+    return blocks_[size_t(position / kBlockBytes)][size_t(position % kBlockBytes)];
+}
+
+QByteArrayView LogStore::piece(qsizetype position) const {
+    if (position < 0 || position >= length_) return {};
+    const qsizetype offset = position % kBlockBytes;
+    const qsizetype size = std::min(kBlockBytes - offset, length_ - position);
+    return QByteArrayView(blocks_[size_t(position / kBlockBytes)].get() + offset, size);
+}
+
+void LogStore::appendRange(QString& out, qsizetype from, qsizetype to) const {
+    while (from < to) {
+        const QByteArrayView bytes = piece(from);
+        const qsizetype size = std::min(bytes.size(), to - from);
+        out.append(QLatin1StringView(bytes.data(), size));
+        from += size;
+    }
+}
+
+QString LogStore::text(qsizetype from, qsizetype to, QStringView lineEnd) const {
+    from = std::clamp<qsizetype>(from, 0, length_);
+    to = std::clamp<qsizetype>(to, 0, length_);
+    if (from >= to) return {};
+
+    // The line ends inside from..to are the '\n' before each line start in
+    // from + 1..to.
+    const auto first = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), from);
+    const auto last = std::upper_bound(first, lineStarts_.end(), to);
+    QString out;
+    out.reserve(to - from + (last - first) * (lineEnd.size() - 1));
+    if (lineEnd.size() == 1 && lineEnd.front() == u'\n') {
+        appendRange(out, from, to);
+        return out;
+    }
+    for (auto start = first; start != last; ++start) {
+        appendRange(out, from, *start - 1);
+        out.append(lineEnd);
+        from = *start;
+    }
+    appendRange(out, from, to);
+    return out;
+}
+
+size_t LogStore::runAt(qsizetype position) const {
+    const auto after = std::upper_bound(runs_.begin(), runs_.end(), position,
+                                        [](qsizetype p, const Run& run) { return p < run.start; });
+    return after == runs_.begin() ? 0 : size_t(after - runs_.begin()) - 1;
+}
+
+qsizetype LogStore::runEnd(size_t run) const {
+    return run + 1 < runs_.size() ? runs_[run + 1].start : length_;
+}
+
+qsizetype LogStore::bytesHeld() const {
+    return qsizetype(sizeof(*this)) + qsizetype(blocks_.size()) * kBlockBytes +
+           qsizetype(blocks_.capacity() * sizeof(blocks_[0])) +
+           qsizetype(lineStarts_.capacity() * sizeof(qsizetype)) +
+           qsizetype(runs_.capacity() * sizeof(Run));
+}

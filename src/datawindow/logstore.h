@@ -1,0 +1,77 @@
+#pragma once
+// What the data field holds: its characters one byte each (they are Latin-1
+// by construction), where each line starts, and the colour of each stretch.
+// Widget-free, so it is tested and measured without a display.
+//
+// Positions count characters with each line end one character, as the field
+// has always counted them. A line end is a CR, an LF, or a CR LF within one
+// appended text; it is kept as one '\n' byte and read back as the caller asks
+// (CR LF for Save and the field's text, "\n" for a copy).
+
+#include <QByteArray>
+#include <QString>
+#include <QStringView>
+
+#include <memory>
+#include <vector>
+
+class LogStore {
+public:
+    // A colour run: from `start` up to the next run's start, in `colour`
+    // (a colour number: lowest byte red, next green, next blue).
+    struct Run {
+        qsizetype start;
+        int colour;
+    };
+
+    LogStore();
+
+    // Appends `text` in `colour`. A character above 255 (never sent by the
+    // device nor typed into a frame) is kept as '?'.
+    void append(QStringView text, int colour);
+    void clear();
+
+    qsizetype length() const { return length_; }
+    bool isEmpty() const { return length_ == 0; }
+    // Lines, the last one counted even when it is empty: an empty store has one.
+    qsizetype lineCount() const { return qsizetype(lineStarts_.size()); }
+    qsizetype lineStart(qsizetype line) const { return lineStarts_[size_t(line)]; }
+    // Characters of a line without its end.
+    qsizetype lineLength(qsizetype line) const;
+    // The line that holds `position` (a line end belongs to its line).
+    qsizetype lineAt(qsizetype position) const;
+    // Whether the last line has characters and no end yet.
+    bool lastLineOpen() const { return lineLength(lineCount() - 1) > 0; }
+
+    // The character at `position` as a byte; a line end reads '\n'.
+    char at(qsizetype position) const;
+    // Characters from..to, each line end as `lineEnd`.
+    QString text(qsizetype from, qsizetype to, QStringView lineEnd) const;
+    QString text(QStringView lineEnd) const { return text(0, length_, lineEnd); }
+
+    // The bytes from `position` to the end of their block: a view that stays
+    // valid until the store is cleared. Empty at the end.
+    QByteArrayView piece(qsizetype position) const;
+
+    // Colour runs, in order, none empty; the first starts at 0.
+    const std::vector<Run>& runs() const { return runs_; }
+    // Index of the run that holds `position`.
+    size_t runAt(qsizetype position) const;
+    // Where that run ends.
+    qsizetype runEnd(size_t run) const;
+
+    // Bytes held in memory, for the figures.
+    qsizetype bytesHeld() const;
+
+    // Characters per block: a block once full never moves again.
+    static constexpr qsizetype kBlockBytes = 64 * 1024;
+
+private:
+    // Appends characters from..to to `out` as they are held, a line end as '\n'.
+    void appendRange(QString& out, qsizetype from, qsizetype to) const;
+
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    qsizetype length_ = 0;
+    std::vector<qsizetype> lineStarts_;
+    std::vector<Run> runs_;
+};
