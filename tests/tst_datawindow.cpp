@@ -2,6 +2,7 @@
 // fake device on a pseudo-terminal.
 
 #include "datawindow/colours.h"
+#include "datawindow/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "dialogs/locktime.h"
 #include "fakedevice.h"
@@ -277,6 +278,35 @@ private slots:
         }
         QCOMPARE(d->TLock->text(), QString("42"));
         QCOMPARE(QApplication::activeWindow(), d);
+    }
+
+    // The operator selects with the mouse and copies: a drag across a line
+    // end, a double click on a word, a shift-click extending it.
+    void mouseSelectsAndCopies() {
+        RichTextField field;
+        field.resize(400, 200);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        field.setSelColor(colour::Blue);
+        field.setSelText(QStringLiteral("alpha beta\r\ngamma delta\r\n"));
+        QWidget* view = field.viewport();
+        // A point inside the cell of `position`, nearer its left edge.
+        const auto at = [&](int position) {
+            return field.characterRect(position).topLeft() + QPoint(1, 2);
+        };
+        QTest::mousePress(view, Qt::LeftButton, {}, at(6));
+        QTest::mouseMove(view, at(14));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, at(14));
+        QCOMPARE(field.selectedText(), QStringLiteral("beta\ngam"));
+        field.setFocus();
+        QTest::keyClick(&field, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("beta\ngam"));
+        QTest::mouseDClick(view, Qt::LeftButton, {}, at(19));
+        QCOMPARE(field.selectedText(), QStringLiteral("delta"));
+        QTest::mouseClick(view, Qt::LeftButton, Qt::ShiftModifier, at(2), 200);
+        QCOMPARE(field.selectedText(), QStringLiteral("pha beta\ngamma "));
+        QTest::keyClick(&field, Qt::Key_Home, Qt::ShiftModifier);
+        QCOMPARE(field.selectedText(), QStringLiteral("alpha beta\ngamma "));
     }
 
     void aLongLineReadsBackExactly() {

@@ -1,13 +1,18 @@
 // Find in the data field: the search over the store, and the find bar.
 
+#include "datawindow/colours.h"
 #include "datawindow/findbar.h"
 #include "datawindow/logfinder.h"
 #include "datawindow/logstore.h"
+#include "fakedevice.h"
+#include "testsupport.h"
 
 #include <QAccessible>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -24,6 +29,15 @@ private slots:
     void barKeys();
     // The bar reports each edit, and has its count read out.
     void barQueryAndCount();
+
+    // In the data window: Ctrl+F, typing, Enter, Escape with the focus back.
+    void findFromTheKeyboard();
+    // A match in view stays in view while the device talks; the count grows.
+    void matchHeldWhileLinesArrive();
+    void cleanup();
+
+private:
+    std::unique_ptr<FakeDevice> device;
 };
 
 namespace {
@@ -192,6 +206,87 @@ void FindTest::barQueryAndCount() {
     QCOMPARE(label->text(), QString("2 of 5"));
     QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name),
              QString("2 of 5"));
+}
+
+void FindTest::cleanup() {
+    unloadDataWindow();
+    device.reset();
+}
+
+namespace {
+QString countShown(RDData* w) {
+    return w->findChild<QLabel*>(QStringLiteral("FindCount"))->text();
+}
+} // namespace
+
+void FindTest::findFromTheKeyboard() {
+    RDData* w = openDataWindowOn(device);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QString lines;
+    for (int i = 0; i < 300; ++i)
+        lines +=
+            QStringLiteral("T%1 IN01 00:00:0%2.000\r\n").arg(i, 6, 10, QLatin1Char('0')).arg(i % 3);
+    w->append(lines, colour::Blue);
+    w->Command5->setFocus(); // the operator was on "Clear"
+    QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+    auto* text = w->findChild<QLineEdit*>(QStringLiteral("FindText"));
+    QVERIFY(text && text->isVisible());
+    QCOMPARE(QApplication::focusWidget(), text);
+    // Typing finds as it goes: the first match after the caret (at the end,
+    // so from the top again), selected.
+    QTest::keyClicks(QApplication::focusWidget(), QStringLiteral("in01 00:00:02"));
+    QCOMPARE(text->text(), QStringLiteral("in01 00:00:02"));
+    QTRY_COMPARE(countShown(w), QStringLiteral("1 of 100 (wrapped)"));
+    QCOMPARE(w->Text1->selectedText(), QStringLiteral("IN01 00:00:02"));
+    const int first = w->Text1->selectionStart();
+    QCOMPARE(w->Text1->store().lineAt(first), 2);
+    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Return);
+    QTRY_COMPARE(countShown(w), QStringLiteral("2 of 100"));
+    QCOMPARE(w->Text1->store().lineAt(w->Text1->selectionStart()), 5);
+    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_F3, Qt::ShiftModifier);
+    QTRY_COMPARE(countShown(w), QStringLiteral("1 of 100"));
+    QCOMPARE(w->Text1->selectionStart(), first);
+    // "Match case" on: nothing in upper case is typed, so nothing matches.
+    w->findChild<QCheckBox*>(QStringLiteral("MatchCase"))->click();
+    QTRY_COMPARE(countShown(w), QStringLiteral("No match"));
+    QCOMPARE(QAccessible::queryAccessibleInterface(w->findChild<QLabel*>("FindCount"))
+                 ->text(QAccessible::Name),
+             QStringLiteral("No match"));
+    // Escape closes the bar and gives the focus back.
+    text->setFocus();
+    QTest::keyClick(static_cast<QWidget*>(nullptr), Qt::Key_Escape);
+    QVERIFY(!text->isVisible());
+    QCOMPARE(QApplication::focusWidget(), w->Command5);
+}
+
+void FindTest::matchHeldWhileLinesArrive() {
+    RDData* w = openDataWindowOn(device);
+    w->resize(900, 500);
+    QVERIFY(QTest::qWaitForWindowActive(w));
+    QString lines;
+    for (int i = 0; i < 400; ++i)
+        lines += QStringLiteral("line %1\r\n").arg(i);
+    w->append(lines, colour::Black);
+    QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+    QTest::keyClicks(w->findChild<QLineEdit*>(QStringLiteral("FindText")), QString());
+    auto* text = w->findChild<QLineEdit*>(QStringLiteral("FindText"));
+    text->setText(QStringLiteral("line 10"));
+    QTRY_COMPARE(countShown(w), QStringLiteral("1 of 11 (wrapped)")); // 10, 100..109
+    QScrollBar* bar = w->Text1->verticalScrollBar();
+    const int held = bar->value();
+    QVERIFY(held < bar->maximum());
+    for (int i = 0; i < 3; ++i) {
+        QVERIFY(device->write("line 10 again\r"));
+        QVERIFY(
+            waitUntil([&] { return w->Text1->text().count(QStringLiteral("again")) == i + 1; }));
+    }
+    QTRY_COMPARE(countShown(w), QStringLiteral("1 of 14 (wrapped)"));
+    QVERIFY(!waitUntil([&] { return bar->value() != held; }, 400));
+    QCOMPARE(w->Text1->selectedText(), QStringLiteral("line 10"));
+    QCOMPARE(QApplication::focusWidget(), text); // not taken by the field
+    // Closed, the view follows the end again.
+    QTest::keyClick(text, Qt::Key_Escape);
+    QTRY_COMPARE(bar->value(), bar->maximum());
 }
 
 QTEST_MAIN(FindTest)

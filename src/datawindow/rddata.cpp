@@ -2,6 +2,8 @@
 
 #include "datawindow/colours.h"
 #include "datawindow/controltable.h"
+#include "datawindow/fieldfind.h"
+#include "datawindow/findbar.h"
 #include "datawindow/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
@@ -23,6 +25,7 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -252,10 +255,14 @@ void RDData::buildLayout() {
     left->addWidget(FramePort);
     left->addStretch(1);
 
-    // Right: the data field with its own controls around it.
+    // Right: the data field with its own controls around it, and the find
+    // bar under it while it is open.
+    find_ = new FieldFind(Text1, this);
+    Text1->setToolTip(QStringLiteral("Ctrl+F finds a text in this field"));
     auto* right = new QVBoxLayout;
     right->addLayout(fieldHeader);
     right->addWidget(Shape2, 1);
+    right->addWidget(find_->bar());
     right->addLayout(fieldFooter);
 
     auto* columns = new QHBoxLayout;
@@ -271,6 +278,12 @@ void RDData::connectHandlers() {
     connect(MSComm1, &SerialPortComponent::bytesArrived, this, &RDData::onBytesArrived);
     connect(MSComm1, &SerialPortComponent::portLost, this, &RDData::onPortLost);
     connect(Text1, &RichTextField::changed, this, &RDData::Text1_Change);
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, find_,
+            &FieldFind::open);
+    // Back to following the end once no match is held in view.
+    connect(find_, &FieldFind::closed, this, [this] {
+        if (scroll->isChecked()) Text1->setSelStart(Text1->length());
+    });
 
     for (const controls::Control& c : controls::table()) {
         if (c.kind == controls::Kind::Option) {

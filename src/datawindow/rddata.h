@@ -14,8 +14,10 @@
 // of Timer1_Timer() (receiveloop.cpp) that takes Input chunks of at most
 // krt::line::InputLengthBytes, turns each into field text with
 // transformChunk (src/link/receive), and inserts them in blue in one go into
-// Text1 (RichTextField); Text1_Change() then moves to the end and may give
-// the field the focus. The journal (journal.cpp) writes what the field gets.
+// Text1 (RichTextField, which keeps them in its LogStore); Text1_Change()
+// then moves to the end and may give the field the focus. The journal
+// (src/session/journal, hooked up in journalhookup.cpp) writes what the field
+// gets. Ctrl+F opens the find bar under the field (fieldfind.cpp).
 
 #include "link/devicerules.h"
 #include "session/options.h"
@@ -32,6 +34,7 @@ struct Control;
 namespace krt {
 class PortBindings;
 } // namespace krt
+class FieldFind;
 class Journal;
 class LostDeviceWatch;
 class OperatorInput;
@@ -240,6 +243,8 @@ private:
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;
     OperatorInput* operatorInput_ = nullptr;
+    // Find in the data field: Ctrl+F, the bar under the field.
+    FieldFind* find_ = nullptr;
     // The last receive pass took a bulk of text: a flood is on.
     bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.

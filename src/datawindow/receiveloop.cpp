@@ -1,6 +1,7 @@
 // The receive loop and the change reaction of the data field.
 
 #include "datawindow/colours.h"
+#include "datawindow/fieldfind.h"
 #include "datawindow/operatorinput.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
@@ -15,9 +16,9 @@
 #include <QFocusEvent>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QSet>
-#include <QPlainTextEdit>
 #include <QTextEdit>
 #include <QTimer>
 
@@ -66,7 +67,8 @@ void RDData::Timer1_Timer() {
     }
     flooding_ = chunks.size() >= kBulkTicks;
     if (!chunks.isEmpty()) {
-        quietInsert_ = !scroll->isChecked();
+        // Nor does it move the view away from a match the find bar shows.
+        quietInsert_ = !scroll->isChecked() || find_->holdsMatch();
         if (quietInsert_) Text1->setEnabledKeepingFocus(false);
         const int previous = Text1->selColor();
         Text1->setSelColor(colour::Blue);
