@@ -4,7 +4,7 @@
 
 #include <QAccessible>
 #include <QCheckBox>
-#include <QHBoxLayout>
+#include <QGridLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,13 +23,17 @@ FindBar::FindBar(QWidget* parent) : QWidget(parent) {
     count_->setObjectName(QStringLiteral("FindCount"));
     count_->setTextFormat(Qt::PlainText);
 
-    auto* row = new QHBoxLayout(this);
-    row->setContentsMargins(4, 2, 4, 2);
-    row->addWidget(text_, 1);
-    row->addWidget(previous_);
-    row->addWidget(next_);
-    row->addWidget(matchCase_);
-    row->addWidget(count_);
+    // Two rows, so the bar is no wider than the field above it: the text
+    // and its count, then the buttons.
+    auto* rows = new QGridLayout(this);
+    rows->setContentsMargins(0, 2, 0, 2);
+    rows->addWidget(text_, 0, 0, 1, 3);
+    rows->addWidget(count_, 0, 3);
+    rows->addWidget(previous_, 1, 0);
+    rows->addWidget(next_, 1, 1);
+    rows->addWidget(matchCase_, 1, 2, 1, 2);
+    rows->setColumnStretch(2, 1);
+    text_->setMinimumWidth(60);
     setFocusProxy(text_);
 
     for (QWidget* w : {static_cast<QWidget*>(text_), static_cast<QWidget*>(previous_),

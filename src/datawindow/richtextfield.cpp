@@ -468,6 +468,9 @@ void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& c
 // ---- caret, selection and the clipboard ----
 
 void RichTextField::setSelStart(int position) {
+    // The operator is selecting with the mouse: the selection stays until
+    // the button is let go.
+    if (dragging_) return;
     const qsizetype at = std::clamp<qsizetype>(position, 0, store_.length());
     if (anchor_ != caret_) {
         repaintAll_ = true; // the selection goes
