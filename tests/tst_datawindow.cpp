@@ -281,7 +281,8 @@ private slots:
     }
 
     // The operator selects with the mouse and copies: a drag across a line
-    // end, a double click on a word, a shift-click extending it.
+    // end, a double click on a word, a shift-click extending it, a triple
+    // click on a line.
     void mouseSelectsAndCopies() {
         RichTextField field;
         field.resize(400, 200);
@@ -307,6 +308,9 @@ private slots:
         QCOMPARE(field.selectedText(), QStringLiteral("pha beta\ngamma "));
         QTest::keyClick(&field, Qt::Key_Home, Qt::ShiftModifier);
         QCOMPARE(field.selectedText(), QStringLiteral("alpha beta\ngamma "));
+        QTest::mouseDClick(view, Qt::LeftButton, {}, at(19));
+        QTest::mouseClick(view, Qt::LeftButton, {}, at(19)); // a third click: the line
+        QCOMPARE(field.selectedText(), QStringLiteral("gamma delta"));
     }
 
     void aLongLineReadsBackExactly() {
