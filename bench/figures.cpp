@@ -1,19 +1,29 @@
 #include "figures.h"
 
 #include "linedevice.h"
+#include "linetimes.h"
 #include "procstats.h"
 
+#include "datawindow/colours.h"
+#include "datawindow/logfinder.h"
 #include "datawindow/rddata.h"
 #include "datawindow/richtextfield.h"
+#include "link/frame.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "platform/seams.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringList>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTextCursor>
 #include <QTimer>
@@ -32,8 +42,6 @@
 #include <time.h>
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 double secondsBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double>(to - from).count();
@@ -282,6 +290,26 @@ int figureGrowth(const BenchOptions& options) {
     printFigure("append_cost_ms_200k", costLarge * 1000, "ms", 2);
     printFigure("append_cost_ratio_200k_vs_1k", costLarge / costSmall, "x", 2);
     printFigure("memory_bytes_per_line", double(rssAfter - rssBefore) / grow, "bytes", 0);
+
+    // At 1,000,000 lines, grown the same way, through the line.
+    const int million = scaled(1000000, options);
+    const Clock::time_point fillStart = Clock::now();
+    for (qsizetype held = field->store().lineCount() - 1; held < million;
+         held = field->store().lineCount() - 1)
+        if (!feed(line, field, lines(int(std::min<qsizetype>(20000, million - held))))) return 1;
+    std::fprintf(stderr, "grown to %lld lines in %.1f s\n",
+                 static_cast<long long>(field->store().lineCount() - 1),
+                 secondsBetween(fillStart, Clock::now()));
+    runEventLoopFor(100);
+    rounds.clear();
+    for (int r = 0; r < kCostRounds; ++r) {
+        const auto cpu = appendCost(line, w, lines(1000));
+        if (!cpu) return 1;
+        rounds.push_back(*cpu);
+    }
+    const double costMillion = median(rounds);
+    printFigure("append_cost_ms_1m", costMillion * 1000, "ms", 2);
+    printFigure("append_cost_ratio_1m_vs_1k", costMillion / costSmall, "x", 2);
     return 0;
 }
 
@@ -352,94 +380,109 @@ int figureBusyTimer(const BenchOptions& options) {
     return 0;
 }
 
+namespace {
+
+void printPercentiles(const char* prefix, const std::vector<double>& ms) {
+    const QByteArray name(prefix);
+    printFigure((name + "_p50").constData(), percentile(ms, 0.50), "ms", 3);
+    printFigure((name + "_p99").constData(), percentile(ms, 0.99), "ms", 3);
+    printFigure((name + "_max").constData(), percentile(ms, 1.0), "ms", 3);
+}
+
+} // namespace
+
 int figureLatency(const BenchOptions& options) {
     LineDevice line;
     RDData* w = openDataWindow(line);
     if (!w) return 1;
-    RichTextField* field = w->Text1;
     const int samples = std::max(100, scaled(1000, options));
-    const int base = field->length();
+    LineTimes times(w->Text1, samples);
+    QEventLoop loop;
+    times.onShown = [&] {
+        if (times.shown() >= samples) loop.quit();
+    };
 
-    std::mutex mutex;
-    std::condition_variable arrivedChanged;
-    int arrived = 0;
-    bool abandon = false;
-    std::atomic<Clock::rep> sentAt{0};
-    std::vector<double> latencies;
-    latencies.reserve(samples);
-
-    // The device answers at random moments, each time one line of 30
-    // characters and a carriage return in one write.
+    // The device answers at random moments 1 to 5 ms apart, whether or not
+    // the last answer is on screen yet, each time one line of 30 characters
+    // and a carriage return in one write.
+    std::atomic<bool> abandon{false};
     std::thread device([&] {
         std::mt19937 random(418);
         std::uniform_int_distribution<int> pauseUs(1000, 5000);
+        for (int i = 0; i < samples && !abandon; ++i) {
+            std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
+            times.sending(i);
+            line.write(deviceLines(1, i), &abandon);
+        }
+    });
+    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    loop.exec();
+    abandon = true;
+    device.join();
+    if (times.shown() < samples) {
+        std::fprintf(stderr, "only %d of %d lines were shown (%d in the field)\n", times.shown(),
+                     samples, times.inField());
+        return 1;
+    }
+    // From the write to the paint that shows the line; and, for comparison,
+    // to its text in the field.
+    printPercentiles("latency_ms", times.msToShown());
+    printFigure("latency_text_ms_p99", percentile(times.msToText(), 0.99), "ms", 3);
+    return 0;
+}
+
+int figureFirstLineLatency(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    const int samples = std::max(5, scaled(30, options));
+    LineTimes times(w->Text1, samples);
+    std::mutex mutex;
+    std::condition_variable shownChanged;
+    int shown = 0;
+    bool abandon = false;
+    QEventLoop loop;
+    times.onShown = [&] {
+        {
+            std::lock_guard<std::mutex> lock(mutex);
+            shown = times.shown();
+        }
+        shownChanged.notify_one();
+        if (times.shown() >= samples) loop.quit();
+    };
+
+    // The device sends one line, then keeps quiet for a second after it is
+    // on screen, and so on.
+    std::thread device([&] {
         for (int i = 0; i < samples; ++i) {
             {
                 std::unique_lock<std::mutex> lock(mutex);
-                arrivedChanged.wait(lock, [&] { return arrived == i || abandon; });
-                if (abandon) return;
+                shownChanged.wait(lock, [&] { return shown >= i || abandon; });
+                if (shownChanged.wait_for(lock, std::chrono::seconds(1), [&] { return abandon; }))
+                    return;
             }
-            std::this_thread::sleep_for(std::chrono::microseconds(pauseUs(random)));
-            const QByteArray bytes = deviceLines(1, i);
-            sentAt = Clock::now().time_since_epoch().count();
-            line.write(bytes);
+            times.sending(i);
+            line.write(deviceLines(1, i));
         }
     });
-
-    QEventLoop loop;
-    QObject::connect(field, &RichTextField::changed, &loop, [&] {
-        int done;
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            done = arrived;
-        }
-        if (done >= samples || field->length() < base + (done + 1) * kDeviceLineBytes) return;
-        const Clock::time_point sent{Clock::duration(sentAt.load())};
-        latencies.push_back(secondsBetween(sent, Clock::now()) * 1000.0);
-        {
-            std::lock_guard<std::mutex> lock(mutex);
-            ++arrived;
-        }
-        arrivedChanged.notify_one();
-        if (done + 1 == samples) loop.quit();
-    });
-    QTimer::singleShot(120000, &loop, &QEventLoop::quit);
+    QTimer::singleShot(samples * 2000 + 30000, &loop, &QEventLoop::quit);
     loop.exec();
     {
         std::lock_guard<std::mutex> lock(mutex);
         abandon = true;
     }
-    arrivedChanged.notify_one();
+    shownChanged.notify_one();
     device.join();
-    if (int(latencies.size()) < samples) {
-        std::fprintf(stderr, "only %d of %d samples arrived\n", int(latencies.size()), samples);
+    if (times.shown() < samples) {
+        std::fprintf(stderr, "only %d of %d lines were shown (%d in the field)\n", times.shown(),
+                     samples, times.inField());
         return 1;
     }
-    std::sort(latencies.begin(), latencies.end());
-    const auto at = [&](double q) {
-        const size_t i = size_t(q * double(latencies.size()) + 0.999999) - 1;
-        return latencies[std::min(i, latencies.size() - 1)];
-    };
-    printFigure("latency_ms_p50", at(0.50), "ms", 3);
-    printFigure("latency_ms_p99", at(0.99), "ms", 3);
-    printFigure("latency_ms_max", latencies.back(), "ms", 3);
+    printPercentiles("first_line_latency_ms", times.msToShown());
     return 0;
 }
 
 namespace {
-
-// Paint events of a widget, with the moment of the last one.
-class PaintWatch : public QObject {
-public:
-    explicit PaintWatch(QWidget* widget) { widget->installEventFilter(this); }
-    std::optional<Clock::time_point> last;
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint) last = Clock::now();
-        return false;
-    }
-};
 
 struct FloodRound {
     double cpuSeconds;   // process CPU, the writing thread's taken away
@@ -488,20 +531,48 @@ int figureFlood(const BenchOptions& options) {
     return 0;
 }
 
-int figurePaced(const BenchOptions& options) {
+namespace {
+
+// CPU of the process, in percent of one core, over 20 s while the device
+// sends `linesPerSecond` lines a second, one write each; nothing when the
+// lines did not reach the field.
+std::optional<double> pacedCpuPercent(double linesPerSecond, const BenchOptions& options) {
     LineDevice line;
     RDData* w = openDataWindow(line);
-    if (!w) return 1;
+    if (!w) return std::nullopt;
     runEventLoopFor(1000);
     const int seconds = std::max(1, int(20 * options.scale + 0.5));
+    const int lengthBefore = w->Text1->length();
     const double cpuBefore = cpuSeconds();
     const Clock::time_point start = Clock::now();
-    PacedLineWriter writer(line, 200);
+    PacedLineWriter writer(line, linesPerSecond);
     runEventLoopFor(seconds * 1000);
     writer.stop();
     const double wall = secondsBetween(start, Clock::now());
     const double cpu = cpuSeconds() - cpuBefore - writer.cpuSeconds();
-    printFigure("paced_200_lines_cpu_percent", cpu / wall * 100, "%", 2);
+    const double expected = linesPerSecond * wall * kDeviceLineBytes;
+    if (w->Text1->length() - lengthBefore < 0.9 * expected) {
+        std::fprintf(stderr, "%d of some %.0f characters reached the field\n",
+                     w->Text1->length() - lengthBefore, expected);
+        return std::nullopt;
+    }
+    return cpu / wall * 100;
+}
+
+} // namespace
+
+int figurePaced(const BenchOptions& options) {
+    const auto percent = pacedCpuPercent(200, options);
+    if (!percent) return 1;
+    printFigure("paced_200_lines_cpu_percent", *percent, "%", 2);
+    return 0;
+}
+
+int figurePacedSlow(const BenchOptions& options) {
+    // About what a line at 9600 bit/s carries when the device uploads.
+    const auto percent = pacedCpuPercent(31, options);
+    if (!percent) return 1;
+    printFigure("paced_31_lines_cpu_percent", *percent, "%", 2);
     return 0;
 }
 
@@ -569,5 +640,142 @@ int figureClick(const BenchOptions&) {
         runEventLoopFor(150);
     }
     printFigure("click_during_flood", clicks, "of 10", 0);
+    return 0;
+}
+
+namespace {
+
+// A line the device never sends, put in as the eleventh line of a large
+// field so that a find has one match, near the top.
+constexpr char kLineToFind[] = "ZQX-418 the line to find";
+
+// Fills the field with `count` device lines in the device's colour, in large
+// batches, as the receive loop leaves them; the eleventh is kLineToFind.
+// Returns where that line starts.
+qsizetype fillDirectly(RichTextField* field, int count) {
+    const qsizetype lineToFind = field->length() + 10 * kDeviceLineBytes;
+    const int previous = field->selColor();
+    field->setSelColor(colour::Blue);
+    for (int done = 0; done < count;) {
+        const int batch = std::min(20000, count - done);
+        QByteArray bytes = deviceLines(batch, done);
+        if (done == 0)
+            bytes.replace(10 * kDeviceLineBytes, kDeviceLineBytes - 1,
+                          QByteArray(kLineToFind).leftJustified(kDeviceLineBytes - 1, ' '));
+        field->setSelTexts(QStringList{QString::fromLatin1(bytes)});
+        done += batch;
+    }
+    field->setSelColor(previous);
+    return lineToFind;
+}
+
+double millisecondsSince(Clock::time_point start) {
+    return secondsBetween(start, Clock::now()) * 1000.0;
+}
+
+} // namespace
+
+int figureBigField(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    RichTextField* field = w->Text1;
+    const int lines = std::max(100, scaled(1000000, options));
+    const qsizetype lineToFind = fillDirectly(field, lines);
+    // The journal takes it all in, the view and its scroll bars settle.
+    runEventLoopFor(1500);
+    PaintWatch paints(field->viewport());
+
+    // One paint of the whole view, scrolled to the top.
+    field->verticalScrollBar()->setValue(0);
+    runEventLoopFor(100);
+    if (field->characterRect(0).top() != 0) {
+        std::fprintf(stderr, "the view did not go to the top\n");
+        return 1;
+    }
+    std::vector<double> paintMs;
+    for (int r = 0; r < 20; ++r) {
+        const int before = paints.count;
+        const Clock::time_point start = Clock::now();
+        field->viewport()->repaint();
+        paintMs.push_back(millisecondsSince(start));
+        if (paints.count != before + 1) {
+            std::fprintf(stderr, "a repaint did not paint\n");
+            return 1;
+        }
+    }
+    printFigure("paint_ms_1m_lines", median(paintMs), "ms", 3);
+
+    // The one match, found from the end (so the search goes round), selected,
+    // brought into view and painted.
+    std::vector<double> findMs;
+    for (int r = 0; r < 9; ++r) {
+        field->setSelStart(field->length());
+        runEventLoopFor(150);
+        const int before = paints.count;
+        const Clock::time_point start = Clock::now();
+        LogFinder finder(field->store());
+        finder.setQuery(QString::fromLatin1(kLineToFind), false);
+        const LogFinder::Match match = finder.next(field->selStart());
+        if (match.found()) {
+            field->setSelection(int(match.start), int(match.start + finder.queryLength()));
+            field->showRange(match.start, match.start + finder.queryLength());
+            field->viewport()->repaint();
+        }
+        findMs.push_back(millisecondsSince(start));
+        if (match.start != lineToFind || !match.wrapped || paints.count <= before) {
+            std::fprintf(stderr, "the find gave %lld (%s), not %lld going round, and a paint\n",
+                         static_cast<long long>(match.start), match.wrapped ? "round" : "ahead",
+                         static_cast<long long>(lineToFind));
+            return 1;
+        }
+    }
+    printFigure("find_ms_1m_lines", median(findMs), "ms", 3);
+
+    // Select all and copy, until the clipboard holds it.
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    std::vector<double> copySeconds;
+    for (int r = 0; r < 3; ++r) {
+        field->setSelStart(field->length());
+        clipboard->clear();
+        runEventLoopFor(150);
+        const Clock::time_point start = Clock::now();
+        field->selectAll();
+        field->copy();
+        const bool held = waitUntil([&] { return clipboard->text().size() == field->length(); });
+        copySeconds.push_back(secondsBetween(start, Clock::now()));
+        if (!held) {
+            std::fprintf(stderr, "the clipboard did not get the field's text\n");
+            return 1;
+        }
+    }
+    clipboard->clear();
+    printFigure("copy_all_1m_lines_s", median(copySeconds), "s", 3);
+
+    // "Save mesures ...", the file name given at once.
+    QTemporaryDir folder;
+    const QString fileName = folder.filePath(QStringLiteral("Mesures.txt"));
+    platform::seams().saveFileName = [fileName](QWidget*, const QString&, const QString&) {
+        return fileName;
+    };
+    // Each line end saved as CR LF, and one more CR LF at the end.
+    const qint64 expected = field->length() + field->store().lineCount() + 1;
+    std::vector<double> saveSeconds;
+    for (int r = 0; r < 3; ++r) {
+        QFile::remove(fileName);
+        runEventLoopFor(150);
+        const int length = field->length();
+        const Clock::time_point start = Clock::now();
+        w->Command3_Click();
+        saveSeconds.push_back(secondsBetween(start, Clock::now()));
+        if (QFileInfo(fileName).size() != expected || field->length() != length) {
+            std::fprintf(stderr, "the save wrote %lld bytes, not %lld\n",
+                         static_cast<long long>(QFileInfo(fileName).size()),
+                         static_cast<long long>(expected));
+            return 1;
+        }
+    }
+    platform::resetSeams();
+    printFigure("save_1m_lines_s", median(saveSeconds), "s", 3);
     return 0;
 }

@@ -19,11 +19,14 @@ int figurePlainMemory(const BenchOptions& options);
 int figureIdle(const BenchOptions& options);
 int figureBusyTimer(const BenchOptions& options);
 int figureLatency(const BenchOptions& options);
+int figureFirstLineLatency(const BenchOptions& options);
 int figureFlood(const BenchOptions& options);
 int figurePaced(const BenchOptions& options);
+int figurePacedSlow(const BenchOptions& options);
 int figureLongLine(const BenchOptions& options);
 int figureFloodMemory(const BenchOptions& options);
 int figureClick(const BenchOptions& options);
+int figureBigField(const BenchOptions& options);
 
 // Prints one figure line and flushes it, so the parent sees it at once.
 void printFigure(const char* name, double value, const char* unit, int decimals);

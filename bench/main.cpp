@@ -6,11 +6,13 @@
 //   krt418-bench --child NAME         one measurement in this process (used by the above)
 //   krt418-bench --no-journal         the data window without its session journal (which
 //                                     otherwise goes to a temporary folder)
+//   krt418-bench --self-test          checks of the ways the figures are taken
 //
 // Output: one "name: value unit" line per figure. It measures, it never judges:
 // the exit status is non-zero only when a measurement could not be taken.
 
 #include "figures.h"
+#include "selftest.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -36,21 +38,26 @@ struct Measurement {
 const Measurement kMeasurements[] = {
     {"receive", figureReceive, "device text through pty, MSComm1, Timer1 and Text1"},
     {"raw", figureRawAppend, "the same text appended to a plain QPlainTextEdit"},
-    {"growth", figureGrowth, "cost of 1,000 lines at 1,000 and 200,000 lines, memory per line"},
+    {"growth", figureGrowth,
+     "cost of 1,000 lines at 1,000, 200,000 and 1,000,000 lines, memory per line"},
     {"plainmemory", figurePlainMemory, "memory per line of a plain QPlainTextEdit"},
     {"idle", figureIdle, "CPU of the data window on a quiet line"},
     {"polling", figureBusyTimer, "CPU of the same with a 1 ms timer polling for nothing"},
-    {"latency", figureLatency, "far-end write to text in the field"},
+    {"latency", figureLatency, "far-end write to the line on screen, lines 1 to 5 ms apart"},
+    {"firstline", figureFirstLineLatency, "the same for a line after a second of quiet"},
     {"flood", figureFlood, "CPU and time until 2 MiB of device lines are in the field and painted"},
     {"paced", figurePaced, "CPU at 200 device lines a second"},
+    {"paced31", figurePacedSlow, "CPU at 31 device lines a second"},
     {"longline", figureLongLine, "a 2 MB line without a line end"},
     {"floodmemory", figureFloodMemory, "memory beyond the field's text while 50 MB are pushed"},
     {"click", figureClick, "\"Clear\" clicked (100 ms hold) while lines arrive at 31 a second"},
+    {"bigfield", figureBigField,
+     "paint, find, copy all and save with 1,000,000 lines in the field"},
 };
 
 void usage() {
     std::fprintf(stderr, "usage: krt418-bench [--only a,b,...] [--scale x] [--idle-seconds n] "
-                         "[--no-journal] [--verbose]\nmeasurements:\n");
+                         "[--no-journal] [--verbose] [--self-test]\nmeasurements:\n");
     for (const Measurement& m : kMeasurements)
         std::fprintf(stderr, "  %-12s %s\n", m.name, m.what);
 }
@@ -89,6 +96,7 @@ int main(int argc, char** argv) {
     QStringList only;
     bool verbose = false;
     bool journal = true;
+    bool checkSelf = false;
     QStringList passOn;
     for (int i = 1; i < argc; ++i) {
         const QByteArray arg(argv[i]);
@@ -108,6 +116,8 @@ int main(int argc, char** argv) {
             passOn << QStringLiteral("--no-journal");
         } else if (arg == "--verbose") {
             verbose = true;
+        } else if (arg == "--self-test") {
+            checkSelf = true;
         } else if (arg == "--help" || arg == "-h") {
             usage();
             return 0;
@@ -121,6 +131,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!child.isEmpty()) return runChild(child, options, journal, argc, argv);
+    if (checkSelf) {
+        preferOffscreen();
+        QApplication app(argc, argv);
+        return selfTest() == 0 ? 0 : 1;
+    }
 
     preferOffscreen();
     QCoreApplication app(argc, argv);
