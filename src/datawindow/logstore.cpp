@@ -103,16 +103,32 @@ QByteArrayView LogStore::piece(qsizetype position) const {
     return QByteArrayView(blocks_[size_t(position / kBlockBytes)].get() + offset, size);
 }
 
-void LogStore::appendRange(QString& out, qsizetype from, qsizetype to) const {
+namespace {
+void appendSpan(QString& out, QByteArrayView bytes) {
+    out.append(QLatin1StringView(bytes.data(), bytes.size()));
+}
+void appendSpan(QByteArray& out, QByteArrayView bytes) {
+    out.append(bytes);
+}
+bool isNewline(QChar c) {
+    return c == u'\n';
+}
+bool isNewline(char c) {
+    return c == '\n';
+}
+} // namespace
+
+template <typename Out> void LogStore::appendRange(Out& out, qsizetype from, qsizetype to) const {
     while (from < to) {
         const QByteArrayView bytes = piece(from);
         const qsizetype size = std::min(bytes.size(), to - from);
-        out.append(QLatin1StringView(bytes.data(), size));
+        appendSpan(out, bytes.first(size));
         from += size;
     }
 }
 
-QString LogStore::text(qsizetype from, qsizetype to, QStringView lineEnd) const {
+template <typename Out, typename LineEnd>
+Out LogStore::collect(qsizetype from, qsizetype to, LineEnd lineEnd) const {
     from = std::clamp<qsizetype>(from, 0, length_);
     to = std::clamp<qsizetype>(to, 0, length_);
     if (from >= to) return {};
@@ -121,9 +137,9 @@ QString LogStore::text(qsizetype from, qsizetype to, QStringView lineEnd) const 
     // from + 1..to.
     const auto first = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), from);
     const auto last = std::upper_bound(first, lineStarts_.end(), to);
-    QString out;
+    Out out;
     out.reserve(to - from + (last - first) * (lineEnd.size() - 1));
-    if (lineEnd.size() == 1 && lineEnd.front() == u'\n') {
+    if (lineEnd.size() == 1 && isNewline(lineEnd.front())) {
         appendRange(out, from, to);
         return out;
     }
@@ -134,6 +150,14 @@ QString LogStore::text(qsizetype from, qsizetype to, QStringView lineEnd) const 
     }
     appendRange(out, from, to);
     return out;
+}
+
+QString LogStore::text(qsizetype from, qsizetype to, QStringView lineEnd) const {
+    return collect<QString>(from, to, lineEnd);
+}
+
+QByteArray LogStore::bytes(qsizetype from, qsizetype to, QByteArrayView lineEnd) const {
+    return collect<QByteArray>(from, to, lineEnd);
 }
 
 size_t LogStore::runAt(qsizetype position) const {

@@ -48,6 +48,8 @@ public:
     // Characters from..to, each line end as `lineEnd`.
     QString text(qsizetype from, qsizetype to, QStringView lineEnd) const;
     QString text(QStringView lineEnd) const { return text(0, length_, lineEnd); }
+    // The same as bytes, one byte a character: what Save writes.
+    QByteArray bytes(qsizetype from, qsizetype to, QByteArrayView lineEnd) const;
 
     // The bytes from `position` to the end of their block: a view that stays
     // valid until the store is cleared. Empty at the end.
@@ -68,7 +70,9 @@ public:
 
 private:
     // Appends characters from..to to `out` as they are held, a line end as '\n'.
-    void appendRange(QString& out, qsizetype from, qsizetype to) const;
+    template <typename Out> void appendRange(Out& out, qsizetype from, qsizetype to) const;
+    template <typename Out, typename LineEnd>
+    Out collect(qsizetype from, qsizetype to, LineEnd lineEnd) const;
 
     std::vector<std::unique_ptr<char[]>> blocks_;
     qsizetype length_ = 0;

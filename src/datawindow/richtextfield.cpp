@@ -6,9 +6,11 @@
 #include <QAccessible>
 #include <QApplication>
 #include <QClipboard>
+#include <QGlyphRun>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QStyleHints>
 
 #include <algorithm>
@@ -70,7 +72,7 @@ RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
     paintTimer_.setTimerType(Qt::PreciseTimer);
     connect(&paintTimer_, &QTimer::timeout, this, &RichTextField::flush);
     barTimer_.setSingleShot(true);
-    connect(&barTimer_, &QTimer::timeout, this, &RichTextField::syncScrollBars);
+    connect(&barTimer_, &QTimer::timeout, this, &RichTextField::followScrollBars);
     connect(&caretBlink_, &QTimer::timeout, this, [this] {
         caretShown_ = !caretShown_;
         viewport()->update(characterRect(caret_).adjusted(-1, 0, 1, 0));
@@ -87,6 +89,13 @@ void RichTextField::measureFont() {
     charWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
     lineHeight_ = std::max(1, fm.lineSpacing());
     ascent_ = fm.ascent();
+    // The glyph of each byte, looked up once: a line is then drawn at the
+    // grid's positions without shaping its text at every paint.
+    rawFont_ = QRawFont::fromFont(font());
+    QString all;
+    for (int c = 0; c < 256; ++c)
+        all.append(QChar(c));
+    glyphs_ = rawFont_.isValid() ? rawFont_.glyphIndexesForString(all) : QList<quint32>();
     horizontalScrollBar()->setSingleStep(charWidth_);
 }
 
@@ -199,6 +208,12 @@ void RichTextField::afterInsert(qsizetype firstChangedLine, qsizetype oldLength)
     widestColumns_ = std::max(widestColumns_, lastLineColumns_);
     pendingFrom_ = pendingFrom_ < 0 ? firstChangedLine : std::min(pendingFrom_, firstChangedLine);
     if (accessibleFrom_ < 0) accessibleFrom_ = oldLength;
+    // No blinking while lines come: a steady caret, and no wake-ups for it.
+    if (caretBlink_.isActive()) {
+        caretBlink_.start();
+        if (!std::exchange(caretShown_, true))
+            viewport()->update(characterRect(caret_).adjusted(-1, 0, 1, 0));
+    }
     barsPending_ = true;
     scheduleFlush();
 }
@@ -272,7 +287,7 @@ void RichTextField::flush() {
     // The scroll bars follow the end a few times a second.
     const qint64 since = sinceBars_.isValid() ? sinceBars_.elapsed() : kScrollBarIntervalMs;
     if (since >= kScrollBarIntervalMs) {
-        syncScrollBars();
+        followScrollBars();
     } else {
         barTimer_.start(int(kScrollBarIntervalMs - since));
     }
@@ -286,10 +301,38 @@ void RichTextField::repaintLines(qsizetype from, qsizetype to) {
     viewport()->update(QRect(0, y, viewport()->width(), int((last - first) * lineHeight_)));
 }
 
+void RichTextField::followScrollBars() {
+    // While the view follows the end of a long log, a few more lines move
+    // neither the handle nor its length by a pixel: the bars are then left as
+    // they are (and brought up to date when touched), not painted again for
+    // nothing.
+    QScrollBar* v = verticalScrollBar();
+    QScrollBar* h = horizontalScrollBar();
+    const qsizetype wide = (widestColumns_ + 1) * charWidth_ - viewport()->width();
+    const bool following = topLine_ == lastTopLine() && v->value() == v->maximum() &&
+                           v->pageStep() == visibleRows() && leftPixel_ == h->value() &&
+                           std::max<qsizetype>(0, wide) == h->maximum();
+    if (following) {
+        const qsizetype groove = v->height();
+        const qsizetype least = style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, v);
+        const auto handle = [&](qsizetype range) {
+            return std::max(least, groove * visibleRows() / (range + visibleRows()));
+        };
+        if (handle(v->maximum()) == handle(lastTopLine())) {
+            sinceBars_.restart();
+            barsPending_ = false;
+            barsStale_ = true;
+            return;
+        }
+    }
+    syncScrollBars();
+}
+
 void RichTextField::syncScrollBars() {
     sinceBars_.restart();
     barTimer_.stop();
     barsPending_ = false;
+    barsStale_ = false;
     syncing_ = true;
     QScrollBar* v = verticalScrollBar();
     v->setRange(0, int(std::min<qsizetype>(lastTopLine(), INT_MAX)));
@@ -416,11 +459,29 @@ void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& c
     QString pending;
     qsizetype pendingColumn = 0;
     QColor pendingColour;
+    QList<quint32> indexes;
+    QList<QPointF> positions;
     auto drawPending = [&] {
         if (pending.isEmpty()) return;
         p.setPen(pendingColour);
-        p.drawText(QPointF(double(pendingColumn * charWidth_ - leftPixel_), double(y + ascent_)),
-                   pending);
+        const QPointF origin(double(pendingColumn * charWidth_ - leftPixel_), double(y + ascent_));
+        indexes.clear();
+        positions.clear();
+        for (qsizetype i = 0; i < pending.size() && glyphs_.size() == 256; ++i) {
+            const quint32 glyph = glyphs_[pending.at(i).unicode()];
+            if (glyph == 0) break; // not in this font: drawn as text, with a fallback
+            indexes.append(glyph);
+            positions.append(QPointF(double(i * charWidth_), 0));
+        }
+        if (indexes.size() == pending.size()) {
+            QGlyphRun glyphRun;
+            glyphRun.setRawFont(rawFont_);
+            glyphRun.setGlyphIndexes(indexes);
+            glyphRun.setPositions(positions);
+            p.drawGlyphRun(origin, glyphRun);
+        } else {
+            p.drawText(origin, pending);
+        }
         pending.clear();
     };
     for (; at < end && column < lastColumn; ++at) {
@@ -649,7 +710,7 @@ void RichTextField::mouseReleaseEvent(QMouseEvent* event) {
 }
 
 void RichTextField::wheelEvent(QWheelEvent* event) {
-    if (barsPending_) syncScrollBars();
+    if (barsPending_ || barsStale_) syncScrollBars();
     QAbstractScrollArea::wheelEvent(event);
 }
 
@@ -717,7 +778,8 @@ bool RichTextField::eventFilter(QObject* watched, QEvent* event) {
         if (pendingFrom_ >= 0 || barsPending_) scheduleFlush();
     }
     // A scroll bar the operator touches is brought up to date first.
-    if ((watched == verticalScrollBar() || watched == horizontalScrollBar()) && barsPending_ &&
+    if ((watched == verticalScrollBar() || watched == horizontalScrollBar()) &&
+        (barsPending_ || barsStale_) &&
         (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::Wheel))
         syncScrollBars();
     return QAbstractScrollArea::eventFilter(watched, event);

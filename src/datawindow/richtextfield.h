@@ -9,6 +9,7 @@
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QRawFont>
 #include <QStringList>
 #include <QTimer>
 
@@ -136,6 +137,7 @@ private:
     void afterInsert(qsizetype firstChangedLine, qsizetype oldLength);
     void flush();
     void syncScrollBars();
+    void followScrollBars();
     void scheduleFlush();
     void repaintLines(qsizetype from, qsizetype to);
     void setTopLine(qsizetype line);
@@ -159,6 +161,8 @@ private:
     qsizetype accessibleFrom_ = -1;
 
     int charWidth_ = 8;
+    QRawFont rawFont_;
+    QList<quint32> glyphs_; // the glyph of each byte in rawFont_, 0 where it has none
     int lineHeight_ = 14;
     int ascent_ = 11;
     qsizetype topLine_ = 0; // first line on screen; the scroll bar follows it
@@ -167,6 +171,7 @@ private:
     qsizetype paintedTop_ = 0;
     bool syncing_ = false;
     bool barsPending_ = false;
+    bool barsStale_ = false; // left behind while following (see followScrollBars)
     bool repaintAll_ = false;
     bool keepFocus_ = false;
     bool caretShown_ = true;

@@ -42,7 +42,9 @@ QString writeWhole(const QString& fileName, const QByteArray& bytes) {
 void RDData::Command3_Click() {
     // What is saved is the field as it is now: bytes that arrive while the
     // operator picks a name are not part of it.
-    const QByteArray bytes = krt::toWire(Text1->text() + QStringLiteral("\r\n"));
+    // The field's bytes as they are, every line end CR LF, and one more after
+    // the last line.
+    const QByteArray bytes = Text1->store().bytes(0, Text1->length(), "\r\n") + "\r\n";
     Text1->setEnabled(false);
 
     const QString fileName = platform::chooseFileToSave(this, QString::fromLatin1(kFileTypes),
