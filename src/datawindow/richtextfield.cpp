@@ -251,12 +251,18 @@ QString RichTextField::selectedText() const {
 // ---- when and what to paint ----
 
 void RichTextField::scheduleFlush() {
-    if (paintTimer_.isActive()) return;
     if (window()->isMinimized()) return; // painted when shown again
-    // The first change after a quiet spell is painted at the next pass of
-    // the event loop; later ones wait for the rest of the interval.
+    // A change once the interval since the last paint is over (after a
+    // quiet spell, the first one) is painted in this pass of the event loop,
+    // in the wake-up that brought it. One before that waits: for the next
+    // change after the interval, which paints it without a wake-up of its
+    // own, or for the fallback, whichever comes first.
     const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kPaintIntervalMs;
-    paintTimer_.start(int(std::max<qint64>(0, kPaintIntervalMs - since)));
+    if (since >= kPaintIntervalMs) {
+        if (!paintTimer_.isActive() || paintTimer_.remainingTime() > 0) paintTimer_.start(0);
+    } else if (!paintTimer_.isActive()) {
+        paintTimer_.start(int(std::max<qint64>(kPaintIntervalMs - since, kPaintFallbackMs)));
+    }
 }
 
 void RichTextField::followNow() {
@@ -283,14 +289,14 @@ void RichTextField::flush() {
     }
     pendingFrom_ = -1;
     notifyAccessibleInsert();
-    if (!barsPending_ || barTimer_.isActive()) return;
-    // The scroll bars follow the end a few times a second.
+    if (!barsPending_) return;
+    // The scroll bars follow the end a few times a second, at a paint; the
+    // timer is there for the last lines of a flow, when no paint follows.
     const qint64 since = sinceBars_.isValid() ? sinceBars_.elapsed() : kScrollBarIntervalMs;
-    if (since >= kScrollBarIntervalMs) {
+    if (since >= kScrollBarIntervalMs)
         followScrollBars();
-    } else {
-        barTimer_.start(int(kScrollBarIntervalMs - since));
-    }
+    else if (!barTimer_.isActive())
+        barTimer_.start(int(kScrollBarIntervalMs - since + kPaintFallbackMs));
 }
 
 void RichTextField::repaintLines(qsizetype from, qsizetype to) {
@@ -320,6 +326,7 @@ void RichTextField::followScrollBars() {
         };
         if (handle(v->maximum()) == handle(lastTopLine())) {
             sinceBars_.restart();
+            barTimer_.stop();
             barsPending_ = false;
             barsStale_ = true;
             return;

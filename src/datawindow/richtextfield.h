@@ -26,6 +26,9 @@ public:
     // most once in this many ms, and its scroll bars follow once in
     // kScrollBarIntervalMs. A line after a quiet spell is painted at once.
     static constexpr int kPaintIntervalMs = 80;
+    // A change that finds no later one to paint it is painted this long after
+    // it came, at the latest.
+    static constexpr int kPaintFallbackMs = 95;
     static constexpr int kScrollBarIntervalMs = 250;
     // Columns between tab stops.
     static constexpr int kTabColumns = 8;
