@@ -249,6 +249,8 @@ void FindTest::findFromTheKeyboard() {
     // "Match case" on: nothing in upper case is typed, so nothing matches.
     w->findChild<QCheckBox*>(QStringLiteral("MatchCase"))->click();
     QTRY_COMPARE(countShown(w), QStringLiteral("No match"));
+    QVERIFY(!w->Text1->hasSelection()); // nothing selected says otherwise
+    QCOMPARE(w->Text1->selStart(), first);
     QCOMPARE(QAccessible::queryAccessibleInterface(w->findChild<QLabel*>("FindCount"))
                  ->text(QAccessible::Name),
              QStringLiteral("No match"));

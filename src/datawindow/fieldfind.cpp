@@ -65,6 +65,8 @@ void FieldFind::search(const QString& text, bool matchCase) {
     wrapped_ = false;
     if (!finder_.searchable()) {
         counting_.stop();
+        if (!text.isEmpty() && field_->hasSelection())
+            field_->setSelStart(field_->selectionStart());
         field_->marksChanged();
         bar_->showCount(shownCount_ = text.isEmpty() ? QString() : QStringLiteral("No match"));
         return;
@@ -90,6 +92,10 @@ void FieldFind::show(const LogFinder::Match& match) {
         const qsizetype end = match.start + finder_.queryLength();
         field_->setSelection(int(match.start), int(end));
         field_->showRange(match.start, end);
+    } else if (field_->hasSelection()) {
+        // "No match": the last match's selection would say otherwise. The
+        // caret stays where it began, for the next search.
+        field_->setSelStart(field_->selectionStart());
     }
     field_->marksChanged();
     countOn();
