@@ -24,6 +24,7 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <QWheelEvent>
 
 class TestDataWindow : public QObject {
     Q_OBJECT
@@ -278,6 +279,81 @@ private slots:
         }
         QCOMPARE(d->TLock->text(), QString("42"));
         QCOMPARE(QApplication::activeWindow(), d);
+    }
+
+    // Every character has a cell of its own, whatever it is: a click in a
+    // cell lands on its character, and Up and Down keep the column across
+    // tabs and control characters.
+    void cellsAndKeys_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<int>("caret");
+        QTest::addColumn<QList<int>>("keys");
+        QTest::addColumn<int>("anchor");
+        QTest::addColumn<int>("expected");
+        const auto shift = [](int key) { return key | int(Qt::ShiftModifier); };
+        // "ab\tc" puts c at column 8; below it, the 9th character.
+        QTest::newRow("down past a tab") << QStringLiteral("ab\tc\r\n0123456789\r\n") << 3
+                                         << QList<int>{Qt::Key_Down} << 13 << 13;
+        QTest::newRow("up into a tab")
+            << QStringLiteral("\tx\r\n0123\r\n") << 7 << QList<int>{Qt::Key_Up} << 0 << 0;
+        QTest::newRow("controls are one cell") << QString::fromLatin1("\x01\x02\xad"
+                                                                      "z\r\nabcd\r\n",
+                                                                      10)
+                                               << 3 << QList<int>{Qt::Key_Down} << 8 << 8;
+        QTest::newRow("shift end, shift down")
+            << QStringLiteral("one\r\ntwo\r\nthree") << 0
+            << QList<int>{shift(Qt::Key_End), shift(Qt::Key_Down)} << 0 << 7;
+        QTest::newRow("ctrl end, shift ctrl home")
+            << QStringLiteral("one\r\ntwo") << 1
+            << QList<int>{Qt::Key_End | int(Qt::ControlModifier),
+                          shift(Qt::Key_Home | int(Qt::ControlModifier))}
+            << 7 << 0;
+        QTest::newRow("page down stops at the last line")
+            << QStringLiteral("a\r\nb\r\nc") << 0 << QList<int>{Qt::Key_PageDown} << 4 << 4;
+    }
+    void cellsAndKeys() {
+        QFETCH(QString, text);
+        QFETCH(int, caret);
+        QFETCH(QList<int>, keys);
+        QFETCH(int, anchor);
+        QFETCH(int, expected);
+        RichTextField field;
+        field.resize(400, 200);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        field.setSelText(text);
+        for (int at = 0; at < field.length(); ++at)
+            QCOMPARE(field.positionAt(field.characterRect(at).topLeft() + QPoint(1, 2)), at);
+        field.setSelStart(caret);
+        for (const int key : keys)
+            QTest::keyClick(&field, Qt::Key(key & ~int(Qt::KeyboardModifierMask)),
+                            Qt::KeyboardModifiers(key & int(Qt::KeyboardModifierMask)));
+        QCOMPARE(field.selStart(), expected);
+        QCOMPARE(field.hasSelection()
+                     ? (field.selectionStart() == expected ? field.selectionEnd()
+                                                           : field.selectionStart())
+                     : expected,
+                 anchor);
+    }
+
+    // While following the end the scroll bars lag behind; the wheel brings
+    // them up to date before it scrolls, so it moves from the true end.
+    void theWheelScrollsFromTheTrueEnd() {
+        RichTextField field;
+        field.resize(300, 200);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        for (int i = 0; i < 3000; ++i) {
+            field.setSelText(QStringLiteral("line %1\r\n").arg(i));
+            field.setSelStart(field.length());
+        }
+        QScrollBar* bar = field.verticalScrollBar();
+        const QPoint centre = field.viewport()->rect().center();
+        QWheelEvent wheel(centre, field.viewport()->mapToGlobal(centre), QPoint(), QPoint(0, 120),
+                          Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+        QApplication::sendEvent(field.viewport(), &wheel);
+        QCOMPARE(bar->maximum() + bar->pageStep(), int(field.store().lineCount()));
+        QCOMPARE(bar->maximum() - bar->value(), QApplication::wheelScrollLines());
     }
 
     // The operator selects with the mouse and copies: a drag across a line

@@ -716,11 +716,6 @@ void RichTextField::mouseReleaseEvent(QMouseEvent* event) {
     if (std::exchange(dragging_, false)) selectionToClipboard();
 }
 
-void RichTextField::wheelEvent(QWheelEvent* event) {
-    if (barsPending_ || barsStale_) syncScrollBars();
-    QAbstractScrollArea::wheelEvent(event);
-}
-
 void RichTextField::setMarks(Marks marks) {
     marks_ = std::move(marks);
     viewport()->update();
