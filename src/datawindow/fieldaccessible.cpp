@@ -1,13 +1,20 @@
 // What assistive technology reads from the data field: its text exactly as
 // the field holds it (each line end one "\n"), with the colour of each run,
 // the caret and the selection. A received NUL cannot cross the accessibility
-// bus, so readers get a visible stand-in for it in the same place.
+// bus, so readers get a visible stand-in for it in the same place. A field
+// may hold more than a bus message can carry: every answer is at most
+// kAccessibleTextMax characters, so a reader asking for everything gets the
+// start, and never loses its connection.
 
 #include "datawindow/colours.h"
 #include "datawindow/richtextfield.h"
 
 #include <QAccessibleWidget>
 #include <QScrollBar>
+#include <QTextBoundaryFinder>
+
+#include <algorithm>
+#include <utility>
 
 class FieldAccessible : public QAccessibleWidget, public QAccessibleTextInterface {
 public:
@@ -33,10 +40,34 @@ public:
     }
 
     QString text(int startOffset, int endOffset) const override {
-        const int from = clamped(startOffset), to = clamped(endOffset);
+        // -1 as the end means the end, as the bus asks for the whole text.
+        const int from = clamped(startOffset);
+        const int to = endOffset < 0 ? characterCount() : clamped(endOffset);
         if (from >= to) return QString();
-        QString out = field_->store().text(from, to, u"\n");
+        QString out = field_->store().text(
+            from, std::min<qsizetype>(to, from + RichTextField::kAccessibleTextMax), u"\n");
         return out.replace(QChar(0), QChar(0x2400));
+    }
+
+    // The default answers build the whole text first; these look only at
+    // the line that holds the offset.
+    QString textAtOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
+                         int* endOffset) const override {
+        return piece(segment(type, offset), startOffset, endOffset);
+    }
+    QString textBeforeOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
+                             int* endOffset) const override {
+        const Span at = segment(type, offset);
+        return piece(at.first > 0 ? segment(type, at.first - 1) : Span{0, 0}, startOffset,
+                     endOffset);
+    }
+    QString textAfterOffset(int offset, QAccessible::TextBoundaryType type, int* startOffset,
+                            int* endOffset) const override {
+        const Span at = segment(type, offset);
+        return piece(at.second < characterCount() && at.second > at.first
+                         ? segment(type, at.second)
+                         : Span{characterCount(), characterCount()},
+                     startOffset, endOffset);
     }
     int characterCount() const override { return field_->length(); }
 
@@ -93,7 +124,52 @@ public:
     }
 
 private:
+    using Span = std::pair<int, int>;
     int clamped(int offset) const { return qBound(0, offset, characterCount()); }
+
+    QString piece(Span span, int* startOffset, int* endOffset) const {
+        *startOffset = span.first;
+        *endOffset = span.second;
+        return text(span.first, span.second);
+    }
+
+    // The stretch of `type` that holds `offset`: a character, a line with its
+    // end (a paragraph is a line), or a word or sentence found within the
+    // line. A stretch longer than an answer may be is cut around the offset.
+    Span segment(QAccessible::TextBoundaryType type, int offset) const {
+        const LogStore& store = field_->store();
+        const int count = characterCount();
+        offset = qBound(0, offset, count);
+        if (type == QAccessible::NoBoundary) return {0, count};
+        if (offset >= count) return {count, count};
+        if (type == QAccessible::CharBoundary) return {offset, offset + 1};
+        const qsizetype line = store.lineAt(offset);
+        const qsizetype lineStart = store.lineStart(line);
+        const qsizetype lineEnd =
+            std::min<qsizetype>(count, lineStart + store.lineLength(line) + 1);
+        constexpr qsizetype half = RichTextField::kAccessibleTextMax / 2;
+        const qsizetype from =
+            std::max(lineStart, std::min<qsizetype>(offset - half, lineEnd - 2 * half));
+        const qsizetype to = std::min(lineEnd, from + 2 * half);
+        if (type == QAccessible::LineBoundary || type == QAccessible::ParagraphBoundary)
+            return {int(from), int(to)};
+        // Words and sentences within a window around the offset.
+        constexpr qsizetype window = 4096;
+        const qsizetype wFrom = std::max(from, qsizetype(offset) - window);
+        const qsizetype wTo = std::min(to, qsizetype(offset) + window);
+        const QString around = store.text(wFrom, wTo, u"\n");
+        QTextBoundaryFinder finder(type == QAccessible::WordBoundary
+                                       ? QTextBoundaryFinder::Word
+                                       : QTextBoundaryFinder::Sentence,
+                                   around);
+        finder.setPosition(int(offset - wFrom));
+        const qsizetype start =
+            finder.isAtBoundary() ? finder.position() : finder.toPreviousBoundary();
+        finder.setPosition(int(offset - wFrom));
+        qsizetype end = finder.toNextBoundary();
+        if (end < 0) end = around.size();
+        return {int(wFrom + std::max<qsizetype>(0, start)), int(wFrom + end)};
+    }
     RichTextField* field_;
 };
 

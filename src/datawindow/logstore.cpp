@@ -51,7 +51,7 @@ void LogStore::append(QStringView text, int colour) {
     qsizetype i = 0;
     while (i < n) {
         if (length_ == qsizetype(blocks_.size()) * kBlockBytes)
-            blocks_.emplace_back(new char[size_t(kBlockBytes)]);
+            blocks_.emplace_back(std::shared_ptr<char[]>(new char[size_t(kBlockBytes)]));
         const qsizetype offset = length_ % kBlockBytes;
         char* const span = blocks_.back().get() + offset;
 
@@ -75,7 +75,7 @@ void LogStore::append(QStringView text, int colour) {
 }
 
 void LogStore::clear() {
-    std::vector<std::unique_ptr<char[]>>().swap(blocks_);
+    std::vector<std::shared_ptr<char[]>>().swap(blocks_);
     std::vector<qsizetype>{0}.swap(lineStarts_);
     std::vector<Run>().swap(runs_);
     length_ = 0;
@@ -158,6 +158,30 @@ QString LogStore::text(qsizetype from, qsizetype to, QStringView lineEnd) const 
 
 QByteArray LogStore::bytes(qsizetype from, qsizetype to, QByteArrayView lineEnd) const {
     return collect<QByteArray>(from, to, lineEnd);
+}
+
+LogStore::Excerpt LogStore::excerpt(qsizetype from, qsizetype to) const {
+    Excerpt e;
+    from = std::clamp<qsizetype>(from, 0, length_);
+    to = std::clamp<qsizetype>(to, from, length_);
+    if (from == to) return e;
+    const size_t first = size_t(from / kBlockBytes), last = size_t((to - 1) / kBlockBytes);
+    e.blocks_.assign(blocks_.begin() + qsizetype(first), blocks_.begin() + qsizetype(last) + 1);
+    e.from_ = from - qsizetype(first) * kBlockBytes;
+    e.to_ = to - qsizetype(first) * kBlockBytes;
+    return e;
+}
+
+QString LogStore::Excerpt::text() const {
+    QString out;
+    out.reserve(length());
+    for (qsizetype at = from_; at < to_;) {
+        const qsizetype offset = at % kBlockBytes;
+        const qsizetype size = std::min(kBlockBytes - offset, to_ - at);
+        out.append(QLatin1StringView(blocks_[size_t(at / kBlockBytes)].get() + offset, size));
+        at += size;
+    }
+    return out;
 }
 
 size_t LogStore::runAt(qsizetype position) const {

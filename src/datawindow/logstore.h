@@ -51,6 +51,24 @@ public:
     // The same as bytes, one byte a character: what Save writes.
     QByteArray bytes(qsizetype from, qsizetype to, QByteArrayView lineEnd) const;
 
+    // Characters from..to that outlive a clear of the store: the excerpt
+    // shares the blocks that hold them, so taking one copies nothing and its
+    // text is built only when asked for (a copy to the clipboard).
+    class Excerpt {
+    public:
+        Excerpt() = default;
+        qsizetype length() const { return to_ - from_; }
+        // Each line end "\n".
+        QString text() const;
+
+    private:
+        friend class LogStore;
+        std::vector<std::shared_ptr<const char[]>> blocks_;
+        qsizetype from_ = 0; // positions within the first block onwards
+        qsizetype to_ = 0;
+    };
+    Excerpt excerpt(qsizetype from, qsizetype to) const;
+
     // The bytes from `position` to the end of their block: a view that stays
     // valid until the store is cleared. Empty at the end.
     QByteArrayView piece(qsizetype position) const;
@@ -74,7 +92,8 @@ private:
     template <typename Out, typename LineEnd>
     Out collect(qsizetype from, qsizetype to, LineEnd lineEnd) const;
 
-    std::vector<std::unique_ptr<char[]>> blocks_;
+    // Shared with the excerpts taken of them; the store alone writes them.
+    std::vector<std::shared_ptr<char[]>> blocks_;
     qsizetype length_ = 0;
     std::vector<qsizetype> lineStarts_;
     std::vector<Run> runs_;

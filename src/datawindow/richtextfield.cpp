@@ -8,6 +8,7 @@
 #include <QClipboard>
 #include <QGlyphRun>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
@@ -17,6 +18,15 @@
 #include <cstring>
 
 namespace {
+// The field's own colours, the same in any theme: black, red and blue text
+// keep on kPaper the contrast they were chosen for (21, 4 and 8.6 to 1), the
+// selection's white text 5.4 to 1 on kSelection.
+const QColor kPaper(255, 255, 255);
+const QColor kCaret(0, 0, 0);
+const QColor kSelection(0x33, 0x66, 0xcc);
+const QColor kSelectedInk(255, 255, 255);
+const QColor kMark(255, 225, 90);
+
 // Characters drawn one cell at a time as a visible stand-in: the control
 // characters (which a font draws as nothing, or with another advance) and
 // the soft hyphen (which a shaper drops).
@@ -29,6 +39,25 @@ QChar standIn(uchar c) {
     if (c == 0xAD) return QLatin1Char('-');
     return QChar(0x2592); // a C1 control: a shaded cell
 }
+// Text for a clipboard, made when a program asks for it (a paste, a middle
+// click), not when the operator selects: a selection may be the whole log.
+class TextOnRequest : public QMimeData {
+public:
+    explicit TextOnRequest(std::function<QString()> text) : text_(std::move(text)) {}
+    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
+    bool hasFormat(const QString& type) const override { return type == u"text/plain"; }
+
+protected:
+    QVariant retrieveData(const QString& type, QMetaType as) const override {
+        if (type != u"text/plain") return {};
+        if (as.id() == QMetaType::QByteArray) return text_().toUtf8();
+        return text_();
+    }
+
+private:
+    std::function<QString()> text_;
+};
+
 bool isWordCharacter(char c) {
     const QChar ch = QLatin1Char(c);
     return ch.isLetterOrNumber() || ch == QLatin1Char('_');
@@ -48,13 +77,19 @@ RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
     font.setPointSizeF(8.25);
     setFont(font);
 
-    // Black, red, blue and green lines on white, whatever the desktop theme.
+    // The field draws in colours of its own (kPaper and the rest): a theme
+    // or a style sheet may repaint every other widget, but the colours of
+    // the log are its meaning and are read on white.
     QPalette pal = palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Base, Qt::white);
-        pal.setColor(group, QPalette::Text, Qt::black);
+        pal.setColor(group, QPalette::Base, kPaper);
+        pal.setColor(group, QPalette::Text, kCaret);
     }
     setPalette(pal);
+    // The log reads left to right in any layout, and so does its sideways
+    // scroll bar: a mirrored one would show the handle at the line's end
+    // while its start is on screen.
+    horizontalScrollBar()->setLayoutDirection(Qt::LeftToRight);
 
     // Scroll bars that fill their own background: one moved by an append is
     // repainted alone, not with the window beneath it. Touching one brings
@@ -82,6 +117,12 @@ RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
     measureFont();
 }
 
+RichTextField::~RichTextField() {
+    // A primary selection offered by a field that is gone has nothing left to give.
+    if (offeredSelection_ && QGuiApplication::clipboard()->ownsSelection())
+        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+}
+
 // ---- geometry ----
 
 void RichTextField::measureFont() {
@@ -96,7 +137,6 @@ void RichTextField::measureFont() {
     for (int c = 0; c < 256; ++c)
         all.append(QChar(c));
     glyphs_ = rawFont_.isValid() ? rawFont_.glyphIndexesForString(all) : QList<quint32>();
-    horizontalScrollBar()->setSingleStep(charWidth_);
 }
 
 int RichTextField::visibleRows() const {
@@ -111,50 +151,23 @@ qsizetype RichTextField::lastTopLine() const {
     return std::max<qsizetype>(0, store_.lineCount() - visibleRows());
 }
 
-qsizetype RichTextField::columnOf(qsizetype position) const {
-    const qsizetype start = store_.lineStart(store_.lineAt(position));
-    qsizetype column = 0;
-    for (qsizetype at = start; at < position;) {
-        const QByteArrayView piece =
-            store_.piece(at).first(std::min(store_.piece(at).size(), position - at));
-        const char* tab = static_cast<const char*>(std::memchr(piece.data(), '\t', piece.size()));
-        if (!tab) {
-            column += piece.size();
-            at += piece.size();
-            continue;
-        }
-        column += tab - piece.data();
-        column = (column / kTabColumns + 1) * kTabColumns;
-        at += (tab - piece.data()) + 1;
-    }
-    return column;
+qsizetype RichTextField::maxLeftPixel() const {
+    return std::max<qsizetype>(0, (columns_.widest() + 1) * charWidth_ - viewport()->width());
 }
 
-qsizetype RichTextField::positionAtColumn(qsizetype line, qsizetype column) const {
-    const qsizetype start = store_.lineStart(line);
-    const qsizetype end = start + store_.lineLength(line);
-    qsizetype at = start;
-    for (qsizetype col = 0; at < end;) {
-        const QByteArrayView piece =
-            store_.piece(at).first(std::min(store_.piece(at).size(), end - at));
-        const char* tab = static_cast<const char*>(std::memchr(piece.data(), '\t', piece.size()));
-        const qsizetype plain = tab ? tab - piece.data() : piece.size();
-        if (column <= col + plain) return at + (column - col);
-        col += plain;
-        at += plain;
-        if (!tab) continue;
-        const qsizetype next = (col / kTabColumns + 1) * kTabColumns;
-        if (column < next) return column - col <= next - column ? at : at + 1;
-        col = next;
-        ++at;
-    }
-    return end;
+qsizetype RichTextField::sidewaysUnit() const {
+    // A scroll bar counts in int, and its sums of value and page must not
+    // overflow: a line wider than that in pixels (some 150 M columns) is
+    // scrolled in steps of several pixels, so its end is still reached.
+    constexpr qsizetype most = INT_MAX / 2;
+    const qsizetype range = maxLeftPixel();
+    return range <= most ? 1 : (range + most - 1) / most;
 }
 
 QRect RichTextField::characterRect(qsizetype position) const {
     position = std::clamp<qsizetype>(position, 0, store_.length());
     const qsizetype line = store_.lineAt(position);
-    const qsizetype x = columnOf(position) * charWidth_ - leftPixel_;
+    const qsizetype x = columns_.columnOf(position) * charWidth_ - leftPixel_;
     const qsizetype y = (line - paintedTop_) * lineHeight_;
     return QRect(int(std::clamp<qsizetype>(x, -(1 << 20), 1 << 20)),
                  int(std::clamp<qsizetype>(y, -(1 << 20), 1 << 20)), charWidth_, lineHeight_);
@@ -164,7 +177,7 @@ qsizetype RichTextField::positionAt(const QPoint& point) const {
     const qsizetype row = point.y() < 0 ? -1 : point.y() / lineHeight_;
     const qsizetype line = std::clamp<qsizetype>(paintedTop_ + row, 0, store_.lineCount() - 1);
     const qsizetype x = std::max<qsizetype>(0, point.x() + leftPixel_);
-    return positionAtColumn(line, (x + charWidth_ / 2) / charWidth_);
+    return columns_.positionNear(line, (x + charWidth_ / 2) / charWidth_);
 }
 
 // ---- the text ----
@@ -191,21 +204,7 @@ void RichTextField::setSelTexts(const QStringList& texts) {
 }
 
 void RichTextField::afterInsert(qsizetype firstChangedLine, qsizetype oldLength) {
-    // The sideways range: the widest line in columns, its tabs widened.
-    for (qsizetype at = oldLength; at < store_.length();) {
-        const QByteArrayView piece = store_.piece(at);
-        for (const char c : piece) {
-            if (c == '\n') {
-                widestColumns_ = std::max(widestColumns_, lastLineColumns_);
-                lastLineColumns_ = 0;
-            } else {
-                lastLineColumns_ = c == '\t' ? (lastLineColumns_ / kTabColumns + 1) * kTabColumns
-                                             : lastLineColumns_ + 1;
-            }
-        }
-        at += piece.size();
-    }
-    widestColumns_ = std::max(widestColumns_, lastLineColumns_);
+    columns_.update();
     pendingFrom_ = pendingFrom_ < 0 ? firstChangedLine : std::min(pendingFrom_, firstChangedLine);
     if (accessibleFrom_ < 0) accessibleFrom_ = oldLength;
     // No blinking while lines come: a steady caret, and no wake-ups for it.
@@ -224,9 +223,10 @@ QString RichTextField::text() const {
 
 void RichTextField::setText(const QString& text) {
     emit aboutToSetText(text);
+    notifyAccessibleRemoval();
     store_.clear();
     anchor_ = caret_ = 0;
-    widestColumns_ = lastLineColumns_ = 0;
+    columns_.clear();
     topLine_ = paintedTop_ = 0;
     leftPixel_ = 0;
     accessibleFrom_ = -1;
@@ -235,12 +235,10 @@ void RichTextField::setText(const QString& text) {
         store_.append(text, colour::Black);
         afterInsert(0, 0);
     }
+    offerSelection();
     syncScrollBars();
     viewport()->update();
-    if (QAccessible::isActive()) {
-        QAccessibleEvent reset(this, QAccessible::TextUpdated);
-        QAccessible::updateAccessibility(&reset);
-    }
+    notifyAccessibleInsert();
     emit changed();
 }
 
@@ -314,10 +312,10 @@ void RichTextField::followScrollBars() {
     // nothing.
     QScrollBar* v = verticalScrollBar();
     QScrollBar* h = horizontalScrollBar();
-    const qsizetype wide = (widestColumns_ + 1) * charWidth_ - viewport()->width();
+    const qsizetype unit = sidewaysUnit();
     const bool following = topLine_ == lastTopLine() && v->value() == v->maximum() &&
-                           v->pageStep() == visibleRows() && leftPixel_ == h->value() &&
-                           std::max<qsizetype>(0, wide) == h->maximum();
+                           v->pageStep() == visibleRows() && leftPixel_ / unit == h->value() &&
+                           maxLeftPixel() / unit == h->maximum();
     if (following) {
         const qsizetype groove = v->height();
         const qsizetype least = style()->pixelMetric(QStyle::PM_ScrollBarSliderMin, nullptr, v);
@@ -346,13 +344,15 @@ void RichTextField::syncScrollBars() {
     v->setPageStep(visibleRows());
     v->setValue(int(topLine_));
     QScrollBar* h = horizontalScrollBar();
-    const qsizetype wide = (widestColumns_ + 1) * charWidth_;
-    h->setRange(0, int(std::clamp<qsizetype>(wide - viewport()->width(), 0, INT_MAX)));
-    h->setPageStep(viewport()->width());
-    h->setValue(leftPixel_);
+    const qsizetype unit = sidewaysUnit();
+    h->setRange(0, int(maxLeftPixel() / unit));
+    h->setPageStep(int(std::max<qsizetype>(1, viewport()->width() / unit)));
+    h->setSingleStep(int(std::max<qsizetype>(1, charWidth_ / unit)));
+    h->setValue(int(std::min<qsizetype>(leftPixel_ / unit, INT_MAX)));
     syncing_ = false;
-    if (h->value() != leftPixel_) {
-        leftPixel_ = h->value();
+    const qsizetype left = std::clamp<qsizetype>(leftPixel_, 0, qsizetype(h->maximum()) * unit);
+    if (left != leftPixel_) {
+        leftPixel_ = left;
         viewport()->update();
     }
 }
@@ -370,7 +370,7 @@ void RichTextField::ensureVisible(qsizetype position) {
         setTopLine(line);
     else if (line >= topLine_ + visibleRows())
         setTopLine(line - visibleRows() + 1);
-    const qsizetype x = columnOf(position) * charWidth_;
+    const qsizetype x = columns_.columnOf(position) * charWidth_;
     const int width = viewport()->width();
     qsizetype left = leftPixel_;
     if (x < left)
@@ -378,7 +378,7 @@ void RichTextField::ensureVisible(qsizetype position) {
     else if (x + charWidth_ > left + width)
         left = x + charWidth_ - width + width / 4;
     if (left != leftPixel_) {
-        leftPixel_ = int(std::min<qsizetype>(left, INT_MAX / 2));
+        leftPixel_ = left;
         repaintAll_ = true; // a sideways move draws everything again
         barsPending_ = true;
     }
@@ -395,17 +395,33 @@ void RichTextField::showRange(qsizetype from, qsizetype to) {
 void RichTextField::notifyAccessibleInsert() {
     const qsizetype from = std::exchange(accessibleFrom_, -1);
     if (from < 0 || !QAccessible::isActive()) return;
-    QString inserted = store_.text(from, store_.length(), u"\n");
-    inserted.replace(QChar(0), QChar(0x2400));
-    QAccessibleTextInsertEvent event(this, int(from), inserted);
-    QAccessible::updateAccessibility(&event);
+    // In pieces a message bus takes: a flood held while the window was
+    // minimised can be more than a bus message may carry.
+    for (qsizetype at = from; at < store_.length(); at += kAccessibleTextMax) {
+        QString inserted = store_.text(at, at + kAccessibleTextMax, u"\n");
+        inserted.replace(QChar(0), QChar(0x2400));
+        QAccessibleTextInsertEvent event(this, int(at), inserted);
+        QAccessible::updateAccessibility(&event);
+    }
+}
+
+void RichTextField::notifyAccessibleRemoval() {
+    if (!QAccessible::isActive()) return;
+    // From the end backwards, so each piece's position holds when it is read.
+    for (qsizetype to = store_.length(); to > 0; to -= kAccessibleTextMax) {
+        const qsizetype from = std::max<qsizetype>(0, to - kAccessibleTextMax);
+        QString removed = store_.text(from, to, u"\n");
+        removed.replace(QChar(0), QChar(0x2400));
+        QAccessibleTextRemoveEvent event(this, int(from), removed);
+        QAccessible::updateAccessibility(&event);
+    }
 }
 
 void RichTextField::scrollContentsBy(int, int) {
     if (syncing_) return;
     // The operator moved a scroll bar.
     topLine_ = verticalScrollBar()->value();
-    leftPixel_ = horizontalScrollBar()->value();
+    leftPixel_ = qsizetype(horizontalScrollBar()->value()) * sidewaysUnit();
     paintedTop_ = topLine_;
     viewport()->update();
 }
@@ -424,7 +440,7 @@ void RichTextField::resizeEvent(QResizeEvent* event) {
 void RichTextField::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     const QRect clip = event->rect();
-    p.fillRect(clip, palette().color(QPalette::Base));
+    p.fillRect(clip, kPaper);
     p.setFont(font());
     const qsizetype first = paintedTop_ + clip.top() / lineHeight_;
     const qsizetype last =
@@ -433,8 +449,7 @@ void RichTextField::paintEvent(QPaintEvent* event) {
         paintLine(p, line, int((line - paintedTop_) * lineHeight_), clip);
     if (hasFocus() && caretShown_ && isEnabled()) {
         const QRect caret = characterRect(caret_);
-        p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_),
-                   palette().color(QPalette::Text));
+        p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_), kCaret);
     }
 }
 
@@ -443,23 +458,15 @@ void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& c
     const qsizetype end = start + store_.lineLength(line);
     const qsizetype firstColumn = (leftPixel_ + std::max(0, clip.left())) / charWidth_;
     const qsizetype lastColumn = (leftPixel_ + clip.right()) / charWidth_ + 1;
-    std::vector<std::pair<qsizetype, qsizetype>> marks;
-    if (marks_) marks = marks_(start, end);
     const qsizetype selFrom = selectionStart(), selTo = selectionEnd();
-    const QPalette::ColorGroup group =
-        isEnabled() ? (hasFocus() ? QPalette::Active : QPalette::Inactive) : QPalette::Disabled;
-    const QColor highlight = palette().color(group, QPalette::Highlight);
-    const QColor highlighted = palette().color(group, QPalette::HighlightedText);
-    const QColor markColour(255, 225, 90);
 
-    // Walk from the line's start to the first column on screen (a line
-    // without tabs jumps there), then draw cell by cell as far as the screen
-    // goes, gathering equal cells into one text.
-    qsizetype at = start, column = 0;
-    if (columnOf(end) == end - start) {
-        at = std::min(end, start + firstColumn);
-        column = at - start;
-    }
+    // From the cell at the first column on screen, cell by cell as far as
+    // the screen goes, gathering equal cells into one text. Only what is on
+    // screen is looked at, however long the line.
+    const LineColumns::Cell from = columns_.cellAt(line, firstColumn);
+    qsizetype at = from.position, column = from.column;
+    std::vector<std::pair<qsizetype, qsizetype>> marks;
+    if (marks_) marks = marks_(at, std::min(end, columns_.cellAt(line, lastColumn).position + 1));
     size_t run = store_.runAt(std::min(at, std::max<qsizetype>(0, store_.length() - 1)));
     qsizetype runEnd = store_.runEnd(run);
     size_t mark = 0;
@@ -493,7 +500,9 @@ void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& c
     };
     for (; at < end && column < lastColumn; ++at) {
         const uchar c = uchar(store_.at(at));
-        const qsizetype width = c == '\t' ? (column / kTabColumns + 1) * kTabColumns - column : 1;
+        const qsizetype width =
+            c == '\t' ? (column / LineColumns::kTabColumns + 1) * LineColumns::kTabColumns - column
+                      : 1;
         if (column + width <= firstColumn) {
             column += width;
             continue;
@@ -507,10 +516,10 @@ void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& c
         const QRect cell(int(column * charWidth_ - leftPixel_), y, int(width * charWidth_),
                          lineHeight_);
         if (selected)
-            p.fillRect(cell, highlight);
+            p.fillRect(cell, kSelection);
         else if (marked)
-            p.fillRect(cell, markColour);
-        const QColor ink = selected ? highlighted : colour::toQColor(store_.runs()[run].colour);
+            p.fillRect(cell, kMark);
+        const QColor ink = selected ? kSelectedInk : colour::toQColor(store_.runs()[run].colour);
         if (c == '\t' || drawnAlone(c) || ink != pendingColour) drawPending();
         if (c == '\t') {
             // nothing drawn: the cells stay blank
@@ -530,7 +539,7 @@ void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& c
     // A selected line end shows as one highlighted cell after the line.
     if (end < store_.length() && end >= selFrom && end < selTo && column < lastColumn)
         p.fillRect(QRect(int(column * charWidth_ - leftPixel_), y, charWidth_, lineHeight_),
-                   highlight);
+                   kSelection);
 }
 
 // ---- caret, selection and the clipboard ----
@@ -548,7 +557,15 @@ void RichTextField::setSelStart(int position) {
         pendingFrom_ = pendingFrom_ < 0 ? line : std::min(pendingFrom_, line);
     }
     anchor_ = caret_ = at;
+    offerSelection();
     ensureVisible(at);
+    scheduleFlush();
+}
+
+void RichTextField::showEnd() {
+    // Not while the operator drags a selection: the view stays under the mouse.
+    if (dragging_) return;
+    ensureVisible(store_.length());
     scheduleFlush();
 }
 
@@ -556,27 +573,47 @@ void RichTextField::setSelection(int anchor, int caret) {
     anchor_ = std::clamp<qsizetype>(anchor, 0, store_.length());
     caret_ = std::clamp<qsizetype>(caret, 0, store_.length());
     showRange(caret_, caret_);
-    selectionToClipboard();
+    selectionChanged();
 }
 
 void RichTextField::selectAll() {
     anchor_ = 0;
     caret_ = store_.length();
     viewport()->update();
-    selectionToClipboard();
+    selectionChanged();
 }
 
 void RichTextField::copy() const {
-    if (hasSelection()) QGuiApplication::clipboard()->setText(selectedText());
+    // What is selected now, kept even when the field is cleared; the text
+    // itself is made at the paste.
+    if (!hasSelection()) return;
+    QGuiApplication::clipboard()->setMimeData(new TextOnRequest(
+        [excerpt = store_.excerpt(selectionStart(), selectionEnd())] { return excerpt.text(); }));
 }
 
-void RichTextField::selectionToClipboard() const {
+void RichTextField::offerSelection() {
+    // The X11 primary selection is the selection as it stands: offered once
+    // when one begins, its text made when a program asks, and taken back
+    // when the selection goes.
     QClipboard* clipboard = QGuiApplication::clipboard();
-    if (hasSelection() && clipboard->supportsSelection())
-        clipboard->setText(selectedText(), QClipboard::Selection);
+    if (!clipboard->supportsSelection()) return;
+    const bool offered = offeredSelection_ && clipboard->ownsSelection();
+    if (hasSelection() && !offered) {
+        auto* text = new TextOnRequest([field = QPointer<const RichTextField>(this)] {
+            return field ? field->selectedText() : QString();
+        });
+        offeredSelection_ = text;
+        clipboard->setMimeData(text, QClipboard::Selection);
+    } else if (!hasSelection() && offered) {
+        offeredSelection_ = nullptr;
+        clipboard->clear(QClipboard::Selection);
+    }
+}
+
+void RichTextField::selectionChanged() {
+    offerSelection();
     if (QAccessible::isActive()) {
-        QAccessibleTextSelectionEvent event(const_cast<RichTextField*>(this), selectionStart(),
-                                            selectionEnd());
+        QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
         event.setCursorPosition(int(caret_));
         QAccessible::updateAccessibility(&event);
     }
@@ -585,6 +622,7 @@ void RichTextField::selectionToClipboard() const {
 void RichTextField::moveCaret(qsizetype position, bool extend) {
     caret_ = std::clamp<qsizetype>(position, 0, store_.length());
     if (!extend) anchor_ = caret_;
+    offerSelection();
     caretShown_ = true;
     showRange(caret_, caret_);
     if (QAccessible::isActive()) {
@@ -607,14 +645,14 @@ void RichTextField::selectWordAt(qsizetype position) {
     }
     anchor_ = from;
     moveCaret(to, true);
-    selectionToClipboard();
+    selectionChanged();
 }
 
 void RichTextField::selectLineAt(qsizetype position) {
     const qsizetype line = store_.lineAt(position);
     anchor_ = store_.lineStart(line);
     moveCaret(anchor_ + store_.lineLength(line), true);
-    selectionToClipboard();
+    selectionChanged();
 }
 
 void RichTextField::keyPressEvent(QKeyEvent* event) {
@@ -628,7 +666,7 @@ void RichTextField::keyPressEvent(QKeyEvent* event) {
     const auto lineMove = [&](qsizetype lines) {
         const qsizetype target = std::clamp<qsizetype>(line + lines, 0, store_.lineCount() - 1);
         setTopLine(topLine_ + (target - line));
-        return positionAtColumn(target, columnOf(caret_));
+        return columns_.positionNear(target, columns_.columnOf(caret_));
     };
     qsizetype to = caret_;
     switch (event->key()) {
@@ -661,7 +699,7 @@ void RichTextField::keyPressEvent(QKeyEvent* event) {
         return;
     }
     moveCaret(to, extend);
-    if (extend) selectionToClipboard();
+    if (extend) selectionChanged();
 }
 
 void RichTextField::mousePressEvent(QMouseEvent* event) {
@@ -713,7 +751,7 @@ void RichTextField::dragScroll() {
 void RichTextField::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     dragTimer_.stop();
-    if (std::exchange(dragging_, false)) selectionToClipboard();
+    if (std::exchange(dragging_, false)) selectionChanged();
 }
 
 void RichTextField::setMarks(Marks marks) {
@@ -749,18 +787,6 @@ void RichTextField::changeEvent(QEvent* event) {
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::PaletteChange)
         viewport()->update();
     QAbstractScrollArea::changeEvent(event);
-}
-
-void RichTextField::setEnabledKeepingFocus(bool enabled) {
-    keepFocus_ = true;
-    setEnabled(enabled);
-    keepFocus_ = false;
-}
-
-bool RichTextField::focusNextPrevChild(bool next) {
-    // Asked by a disable that must not move the focus: it stays here.
-    if (keepFocus_) return true;
-    return QAbstractScrollArea::focusNextPrevChild(next);
 }
 
 void RichTextField::showEvent(QShowEvent* event) {

@@ -4,6 +4,7 @@
 // columns on screen, one fixed advance a column, so its cost does not grow
 // with the log nor with the length of a line.
 
+#include "datawindow/linecolumns.h"
 #include "datawindow/logstore.h"
 
 #include <QAbstractScrollArea>
@@ -17,10 +18,13 @@
 #include <utility>
 #include <vector>
 
+class QMimeData;
+
 class RichTextField : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit RichTextField(QWidget* parent = nullptr);
+    ~RichTextField() override;
 
     // While lines keep coming and the view follows the end, it is painted at
     // most once in this many ms, and its scroll bars follow once in
@@ -30,8 +34,6 @@ public:
     // it came, at the latest.
     static constexpr int kPaintFallbackMs = 95;
     static constexpr int kScrollBarIntervalMs = 250;
-    // Columns between tab stops.
-    static constexpr int kTabColumns = 8;
 
     // Colour of the next insertion; it stays in force until set again.
     void setSelColor(int colourNumber);
@@ -49,11 +51,16 @@ public:
     // into view (at the next paint).
     int selStart() const { return int(caret_); }
     void setSelStart(int position);
+    // Brings the end into view (at the next paint) and leaves the caret and
+    // the operator's selection where they are.
+    void showEnd();
     // The device went quiet: whatever waits is painted at the next refresh.
     void followNow();
 
     // Characters in the field, each line end counted as one; O(1).
     int length() const { return int(store_.length()); }
+    // Characters of text(), where each line end reads back as two; O(1).
+    qsizetype textLength() const { return store_.length() + store_.lineCount() - 1; }
     // The whole text, every line end read back as CR LF.
     QString text() const;
     // Replaces everything; the new text has the field's default colour.
@@ -81,11 +88,6 @@ public:
     void marksChanged();
     // Brings a stretch into view now (scroll bars included).
     void showRange(qsizetype from, qsizetype to);
-
-    // Enables or disables the field without moving the keyboard focus: a
-    // focused widget that is disabled would otherwise hand the focus to the
-    // next control, and nothing would give it back.
-    void setEnabledKeepingFocus(bool enabled);
 
     // Whether insertions wait to be painted.
     bool paintingHeld() const { return paintTimer_.isActive() || barsPending_; }
@@ -119,7 +121,6 @@ protected:
     void changeEvent(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
-    bool focusNextPrevChild(bool next) override;
 
 private:
     friend class FieldAccessible;
@@ -130,9 +131,10 @@ private:
     int visibleRows() const;
     int visibleColumns() const;
     qsizetype lastTopLine() const;
-    // Display column of a position within its line (tabs widen).
-    qsizetype columnOf(qsizetype position) const;
-    qsizetype positionAtColumn(qsizetype line, qsizetype column) const;
+    // The sideways reach in pixels, and how many pixels one step of the
+    // sideways scroll bar stands for.
+    qsizetype maxLeftPixel() const;
+    qsizetype sidewaysUnit() const;
 
     // Painting.
     void paintLine(QPainter& p, qsizetype line, int y, const QRect& clip) const;
@@ -145,20 +147,26 @@ private:
     void setTopLine(qsizetype line);
     void ensureVisible(qsizetype position);
     void notifyAccessibleInsert();
+    void notifyAccessibleRemoval();
+    // A bus message must stay small whatever the field holds: what
+    // assistive technology gets is at most this many characters a piece.
+    static constexpr qsizetype kAccessibleTextMax = 1 << 20;
 
     // Selection and caret.
     void moveCaret(qsizetype position, bool extend);
     void selectWordAt(qsizetype position);
     void selectLineAt(qsizetype position);
-    void selectionToClipboard() const;
+    // The selection changed: the primary selection and assistive technology
+    // are told.
+    void selectionChanged();
+    void offerSelection();
     void dragScroll();
 
     LogStore store_;
+    LineColumns columns_{store_};
     int selColor_ = 0;
     qsizetype anchor_ = 0;
     qsizetype caret_ = 0;
-    qsizetype widestColumns_ = 0; // the longest line seen, for the sideways range
-    qsizetype lastLineColumns_ = 0;
     qsizetype pendingFrom_ = -1; // the first line changed since the last paint
     qsizetype accessibleFrom_ = -1;
 
@@ -168,14 +176,13 @@ private:
     int lineHeight_ = 14;
     int ascent_ = 11;
     qsizetype topLine_ = 0; // first line on screen; the scroll bar follows it
-    int leftPixel_ = 0;
+    qsizetype leftPixel_ = 0;
     int rows_ = 1; // rows the viewport had at its last resize
     qsizetype paintedTop_ = 0;
     bool syncing_ = false;
     bool barsPending_ = false;
     bool barsStale_ = false; // left behind while following (see followScrollBars)
     bool repaintAll_ = false;
-    bool keepFocus_ = false;
     bool caretShown_ = true;
     int clickCount_ = 0;
     QElapsedTimer sinceLastClick_;
@@ -189,5 +196,6 @@ private:
     QPoint dragPoint_;
     bool dragging_ = false;
     Marks marks_;
+    QPointer<QMimeData> offeredSelection_;
     QPointer<QWidget> watchedWindow_;
 };
