@@ -56,8 +56,9 @@ QStringList deviceLines(const RichTextField* field) {
             if (endsBlue) current += QLatin1Char(c);
             continue;
         }
-        // The line was ended by the device's own carriage return.
-        if (endsBlue) {
+        // The line was ended by the device's own carriage return, not by a
+        // line the program began while the device's line was open.
+        if (endsBlue && colourAt(field, at) == blue) {
             lines << current;
             current.clear();
         }

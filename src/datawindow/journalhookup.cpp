@@ -26,11 +26,7 @@ void RDData::startJournal(const krt::JournalOptions& options) {
     connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
     connect(journal, &Journal::stopped, this, [this](const QString& line) {
         // A black line of its own; the colour in force stays as it was.
-        const bool lineOpen = Text1->lastLineOpen();
-        const int previous = Text1->selColor();
-        append((lineOpen ? QStringLiteral("\r\n") : QString()) + line + QStringLiteral("\r\n"),
-               colour::Black);
-        Text1->setSelColor(previous);
+        appendActionLine(line + QStringLiteral("\r\n"));
     });
     journal->start();
 }

@@ -367,11 +367,16 @@ void RDData::setTimer1Enabled(bool enabled) {
 
 void RDData::append(const QString& text, int colourNumber) {
     Text1->setSelColor(colourNumber);
-    Text1->setSelText(text);
+    appendInCurrentColour(text);
 }
 
 void RDData::appendInCurrentColour(const QString& text) {
-    Text1->setSelText(text);
+    // What the program writes starts a line of its own: the device's line
+    // may still be open, and a title glued to its end would read as the
+    // device's. The rest of the device's line follows on the next line.
+    const bool glued = Text1->lastLineOpen() && !text.startsWith(QLatin1Char('\r')) &&
+                       !text.startsWith(QLatin1Char('\n'));
+    Text1->setSelText(glued ? QStringLiteral("\r\n") + text : text);
 }
 
 void RDData::appendActionLine(const QString& text) {

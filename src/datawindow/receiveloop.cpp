@@ -67,9 +67,12 @@ void RDData::Timer1_Timer() {
     }
     flooding_ = chunks.size() >= kBulkTicks;
     if (!chunks.isEmpty()) {
-        // Nor does it move the view away from a match the find bar shows.
+        // With "Auto Scroll" off the text goes in as into a disabled field: the
+        // view does not follow it and the focus stays. The change reaction
+        // knows it from quietInsert_, so the field itself is not disabled and
+        // enabled again for it, which would repaint it whole on every pass.
+        // Nor does an insertion move the view away from a match the find bar shows.
         quietInsert_ = !scroll->isChecked() || find_->holdsMatch();
-        if (quietInsert_) Text1->setEnabledKeepingFocus(false);
         const int previous = Text1->selColor();
         Text1->setSelColor(colour::Blue);
         Text1->setSelTexts(chunks);
@@ -89,10 +92,16 @@ void RDData::Timer1_Timer() {
 }
 
 void RDData::Text1_Change() {
-    if (Text1->length() <= 2) return;
+    // Counted as the text reads back, each line end two characters.
+    if (Text1->textLength() <= 2) return;
     // Device text with "Auto Scroll" off goes in without moving the view.
     if (quietInsert_) return;
-    Text1->setSelStart(Text1->length());
+    // The caret goes to the end; a selection the operator holds stays, and
+    // only the view follows the end.
+    if (Text1->hasSelection())
+        Text1->showEnd();
+    else
+        Text1->setSelStart(Text1->length());
     if (Text1->isEnabled() && fieldMayTakeFocus()) Text1->setFocus();
 }
 

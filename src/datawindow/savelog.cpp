@@ -54,9 +54,6 @@ void RDData::Command3_Click() {
 
     Text1->setEnabled(true);
     if (failure.isEmpty()) return;
-    // The report gets a line of its own, even after a line still open.
-    const bool lineOpen = Text1->lastLineOpen();
-    appendActionLine((lineOpen ? QStringLiteral("\r\n") : QString()) +
-                     QStringLiteral(">> SAVE ERROR: ") + QDir::toNativeSeparators(fileName) +
+    appendActionLine(QStringLiteral(">> SAVE ERROR: ") + QDir::toNativeSeparators(fileName) +
                      QStringLiteral(": ") + failure + QStringLiteral(" <<\r\n"));
 }
