@@ -84,11 +84,11 @@ private slots:
         QCOMPARE(bindings.binding(1).source, BindingSource::Saved);
         qputenv("KRT418_COM1", "/dev/pts/77");
         QCOMPARE(bindings.binding(1).device, QStringLiteral("/dev/pts/77"));
-        krt::PortBindings withOption({{{1, "/dev/ttyACM0"}}, std::nullopt});
+        krt::PortBindings withOption({{{1, "/dev/ttyACM0"}}, std::nullopt, std::nullopt});
         QCOMPARE(withOption.binding(1).device, QStringLiteral("/dev/ttyACM0"));
         QCOMPARE(withOption.binding(2).device, krt::platformDefault(2));
         // Variables read once at start-up are not read again.
-        krt::PortBindings readOnce({{}, krt::PortSources::readEnvironment()});
+        krt::PortBindings readOnce({{}, krt::PortSources::readEnvironment(), std::nullopt});
         qputenv("KRT418_COM1", "/dev/pts/78");
         QCOMPARE(readOnce.binding(1).device, QStringLiteral("/dev/pts/77"));
         withOption.choose(1, QStringLiteral("/dev/ttyUSB3"));

@@ -117,7 +117,8 @@ void FieldFind::showCount() {
     if (finder_.matchCount() == 0)
         text = QStringLiteral("No match");
     else if (match_ < 0)
-        text = QStringLiteral("%1 matches").arg(finder_.matchCount());
+        text = finder_.matchCount() == 1 ? QStringLiteral("1 match")
+                                         : QStringLiteral("%1 matches").arg(finder_.matchCount());
     else
         text = QStringLiteral("%1 of %2").arg(finder_.ordinal(match_)).arg(finder_.matchCount());
     if (wrapped_ && match_ >= 0) text += QStringLiteral(" (wrapped)");

@@ -151,6 +151,21 @@ std::map<int, QByteArray> PortSources::readEnvironment() {
     return values;
 }
 
+QString PortSources::savedValue(int port) const {
+    if (!saved) return savedBinding(port);
+    const auto found = saved->find(port);
+    return found == saved->end() ? QString() : found->second;
+}
+
+std::map<int, QString> PortSources::readSaved() {
+    std::map<int, QString> values;
+    for (int port = 1; port <= 16; ++port) {
+        const QString value = savedBinding(port);
+        if (!value.isEmpty()) values[port] = value;
+    }
+    return values;
+}
+
 PortBindings::PortBindings(PortSources sources) : sources_(std::move(sources)) {}
 
 Binding PortBindings::binding(int port) const {
@@ -158,7 +173,7 @@ Binding PortBindings::binding(int port) const {
     const auto chosen = chosen_.find(port);
     return chooseBinding(port, chosen == chosen_.end() ? QString() : chosen->second,
                          sources_.option(port), sources_.environmentValue(port),
-                         savedBinding(port));
+                         sources_.savedValue(port));
 }
 
 void PortBindings::choose(int port, const QString& device) {

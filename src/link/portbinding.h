@@ -66,11 +66,18 @@ struct PortSources {
     // data window made on its own, as the suites and the bench do) each look
     // reads the process's environment as it is then.
     std::optional<std::map<int, QByteArray>> environment;
+    // The operator's saved choices, read once at start-up with the rest: a
+    // choice another running copy saves later binds that copy's run, not
+    // this one's. Without them, as the environment.
+    std::optional<std::map<int, QString>> saved;
 
     QByteArray option(int port) const;
     QByteArray environmentValue(int port) const;
+    QString savedValue(int port) const;
     // KRT418_COM1 to KRT418_COM16 as they are now.
     static std::map<int, QByteArray> readEnvironment();
+    // The saved choices of COM1 to COM16 as the settings hold them now.
+    static std::map<int, QString> readSaved();
 };
 
 // The bindings of the COM ports for one run: the sources, the saved choices,

@@ -12,6 +12,7 @@
 #include <QStandardPaths>
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 
@@ -30,6 +31,11 @@ bool print(FILE* stream, const QString& text) {
 // The answer to --help, --version or --list-ports: exit status 0 only when
 // it was written whole.
 int answer(const QString& program, const QString& text) {
+#ifdef SIGPIPE
+    // A reader that went away (`krt418 --help | head -0`) is a failed write
+    // to report, not a signal that ends the program without a word.
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
     if (print(stdout, text)) return 0;
     const int e = errno;
     print(stderr, program + QStringLiteral(": cannot write the output: ") +
@@ -110,6 +116,27 @@ qint64 limitSetting(const QSettings& settings, const char* key, qint64 fallback,
     return fallback;
 }
 
+// A switch from the settings, as a person writes one: true, yes, on, 1 or
+// false, no, off, 0, in any case. Anything else keeps the default, and the
+// log says so, as for the limits.
+bool switchSetting(const QSettings& settings, const char* key, bool fallback) {
+    const QString name = QLatin1String(key);
+    if (!settings.contains(name)) return fallback;
+    const QVariant value = settings.value(name);
+    if (value.typeId() == QMetaType::Bool) return value.toBool();
+    const QString text = value.toString().trimmed().toLower();
+    for (const char* yes : {"true", "yes", "on", "1"})
+        if (text == QLatin1String(yes)) return true;
+    for (const char* no : {"false", "no", "off", "0"})
+        if (text == QLatin1String(no)) return false;
+    qCWarning(lcJournal).noquote()
+        << QStringLiteral("%1=%2 in %3 ignored: not one of true, yes, on, 1, false, no, off, 0; "
+                          "keeping %4")
+               .arg(name, value.toString(), settings.fileName(),
+                    fallback ? QStringLiteral("true") : QStringLiteral("false"));
+    return fallback;
+}
+
 } // namespace
 
 QString JournalOptions::defaultFolder() {
@@ -120,7 +147,7 @@ QString JournalOptions::defaultFolder() {
 JournalOptions JournalOptions::fromSettings() {
     QSettings settings;
     JournalOptions o;
-    o.enabled = settings.value(QStringLiteral("journal/enabled"), o.enabled).toBool();
+    o.enabled = switchSetting(settings, "journal/enabled", o.enabled);
     // A settings file has no working folder of its own, and the one the
     // program happens to start in says nothing: a relative folder lies in the
     // application data place, beside the default one. "~" is the home folder,
@@ -142,7 +169,8 @@ JournalOptions JournalOptions::fromSettings() {
 }
 
 Options Options::fromSettingsAndEnvironment() {
-    return {{{}, PortSources::readEnvironment()}, JournalOptions::fromSettings()};
+    return {{{}, PortSources::readEnvironment(), PortSources::readSaved()},
+            JournalOptions::fromSettings()};
 }
 
 std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
