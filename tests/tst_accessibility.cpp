@@ -13,7 +13,20 @@
 #include <QPushButton>
 #include <QRadioButton>
 
+#include <cmath>
+
 namespace {
+double luminance(const QColor& c) {
+    const auto linear = [](double v) {
+        return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+    };
+    return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+}
+double contrast(const QColor& a, const QColor& b) {
+    const double la = luminance(a), lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
+}
+
 QString accessibleText(QWidget* w, QAccessible::Text which = QAccessible::Name) {
     QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(w);
     return iface ? iface->text(which) : QStringLiteral("<no interface>");
@@ -139,6 +152,69 @@ private slots:
         QCOMPARE(w->Text1->palette().color(QPalette::Base), QColor(Qt::white));
         QCOMPARE(w->Text1->palette().color(QPalette::Disabled, QPalette::Base), QColor(Qt::white));
         QApplication::setPalette(QPalette());
+    }
+
+    // Under a dark style sheet the field keeps its light paper: each colour
+    // of the log, read off the painted pixels, keeps its contrast.
+    void dataFieldReadsUnderADarkStyleSheet() {
+        qApp->setStyleSheet(
+            QStringLiteral("QWidget { background-color: #202124; color: #e8eaed; }"));
+        RichTextField field;
+        field.resize(400, 200);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        // Each line: a colour and the least contrast its text must keep.
+        const QList<std::pair<int, double>> lines = {
+            {colour::Black, 12.0}, {colour::Red, 3.2}, {colour::Blue, 6.0}, {colour::Black, 3.2}};
+        for (const auto& [number, least] : lines) {
+            field.setSelColor(number);
+            field.setSelText(QStringLiteral("MWMWMWMW 0000 ####\r\n"));
+        }
+        field.setSelection(int(field.store().lineStart(3)), int(field.store().lineStart(3)) + 8);
+        QVERIFY(waitUntil([&] { return !field.paintingHeld(); }));
+        const QImage shot = field.viewport()->grab().toImage();
+        bool inked = false;
+        for (int line = 0; line < lines.size(); ++line) {
+            const QRect first = field.characterRect(field.store().lineStart(line));
+            const QRect cells(first.left(), first.top(), first.width() * 8, first.height());
+            // The paper, beyond the line's end; in the selected line, the selection.
+            const QColor paper = shot.pixelColor(shot.width() - 2, cells.center().y());
+            QVERIFY2(luminance(paper) > 0.9, qPrintable(paper.name()));
+            const QColor ground = line == 3 ? shot.pixelColor(cells.topLeft()) : paper;
+            double best = 1;
+            for (int y = cells.top(); y <= cells.bottom(); ++y)
+                for (int x = cells.left(); x <= cells.right(); ++x)
+                    best = std::max(best, contrast(shot.pixelColor(x, y), ground));
+            inked = inked || best > 1.5;
+            if (best > 1.5) // glyphs drawn (a machine without fonts draws none)
+                QVERIFY2(best >= lines[line].second,
+                         qPrintable(QStringLiteral("line %1: %2").arg(line).arg(best)));
+        }
+        qApp->setStyleSheet(QString());
+        if (!inked) QSKIP("no glyph drawn on this machine: only the paper was checked");
+    }
+
+    // A field larger than a bus message: every answer stays bounded, and
+    // the line at an offset is found without the whole text.
+    void aLargeFieldAnswersInBoundedPieces() {
+        RichTextField field;
+        const QString line = QString(99, QLatin1Char('x')) + QStringLiteral("\r\n");
+        const int lineCount = (1 << 20) / 100 + 50;
+        field.setSelText(line.repeated(lineCount) + QStringLiteral("last words"));
+        QAccessibleInterface* iface = QAccessible::queryAccessibleInterface(&field);
+        QAccessibleTextInterface* text = iface->textInterface();
+        QCOMPARE(text->characterCount(), lineCount * 100 + 10);
+        QCOMPARE(text->text(0, -1).size(), 1 << 20);
+        QCOMPARE(iface->text(QAccessible::Value).size(), 1 << 20);
+        int start = -1, end = -1;
+        QCOMPARE(text->textAtOffset(lineCount * 100 + 3, QAccessible::LineBoundary, &start, &end),
+                 QStringLiteral("last words"));
+        QCOMPARE(
+            text->textBeforeOffset(lineCount * 100 + 3, QAccessible::LineBoundary, &start, &end),
+            QString(99, QLatin1Char('x')) + QLatin1Char('\n'));
+        QCOMPARE(start, (lineCount - 1) * 100);
+        QCOMPARE(text->textAtOffset(lineCount * 100 + 7, QAccessible::WordBoundary, &start, &end),
+                 QStringLiteral("words"));
     }
 
     // A reader tells a sent frame (red) from the device's answer (blue), and

@@ -22,9 +22,42 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSerialPort>
+#include <QStyle>
+#include <QStyleOptionSlider>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QWheelEvent>
+
+namespace {
+// Counts the events of one type a widget gets.
+class EventCounter : public QObject {
+public:
+    EventCounter(QWidget* watched, QEvent::Type type, int* count) : type_(type), count_(count) {
+        watched->installEventFilter(this);
+    }
+    bool eventFilter(QObject*, QEvent* event) override {
+        if (event->type() == type_) ++*count_;
+        return false;
+    }
+
+private:
+    QEvent::Type type_;
+    int* count_;
+};
+
+// Where a scroll bar's handle is drawn, as its style places it.
+struct SliderPeek : QScrollBar {
+    static QRect rect(const QScrollBar* bar) {
+        QStyleOptionSlider option;
+        (bar->*(&SliderPeek::initStyleOption))(&option);
+        return bar->style()->subControlRect(QStyle::CC_ScrollBar, &option,
+                                            QStyle::SC_ScrollBarSlider, bar);
+    }
+};
+QRect sliderRect(const QScrollBar* bar) {
+    return SliderPeek::rect(bar);
+}
+} // namespace
 
 class TestDataWindow : public QObject {
     Q_OBJECT
@@ -415,6 +448,132 @@ private slots:
         QFile saved(dir.filePath("long.txt"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), line + "\r\n\r\n");
+    }
+
+    // What the program writes never lands on the end of the device's open line.
+    void ownLinesAfterAnOpenDeviceLine() {
+        RDData* w = openOnDevice();
+        QVERIFY(device->write("0000000 PART"));
+        QVERIFY(waitForLength(w->Text1, 12));
+        clickOn(w->GetDate);
+        QVERIFY(device->write(" 1\r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith(" 1\r\n"); }));
+        QCOMPARE(colouredText(w->Text1),
+                 QStringLiteral("[16711680]0000000 PART\n[0]>> GET DATE <<\n"
+                                "[255]<02>QD<95><03>\n[16711680] 1\n"));
+    }
+
+    // The change reaction counts the text as it reads back: "A" and a line
+    // end are three characters.
+    void aLineEndCountsTwiceForTheChangeReaction() {
+        RDData* w = openOnDevice();
+        w->Text1->setSelText(QStringLiteral("A\r\n"));
+        QCOMPARE(w->Text1->text().size(), 3);
+        QCOMPARE(w->Text1->selStart(), w->Text1->length());
+    }
+
+    // With "Auto Scroll" on, a selection made with the mouse stays through
+    // the lines that follow, and is what a copy takes; the view follows the end.
+    void aMouseSelectionOutlastsArrivingLines() {
+        RDData* w = openOnDevice();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QString many;
+        for (int i = 0; i < 100; ++i)
+            many += QStringLiteral("line %1\r\n").arg(i, 3, 10, QLatin1Char('0'));
+        w->append(many, colour::Blue);
+        QVERIFY(waitUntil([&] { return !w->Text1->paintingHeld(); }));
+        const int from = many.indexOf("line 095") - 95; // positions count a line end once
+        const auto at = [&](int position) {
+            return w->Text1->characterRect(position).topLeft() + QPoint(1, 2);
+        };
+        QWidget* view = w->Text1->viewport();
+        QTest::mousePress(view, Qt::LeftButton, {}, at(from));
+        QTest::mouseMove(view, at(from + 8));
+        QTest::mouseRelease(view, Qt::LeftButton, {}, at(from + 8));
+        QCOMPARE(w->Text1->selectedText(), QStringLiteral("line 095"));
+        for (int i = 0; i < 30; ++i)
+            QVERIFY(device->write(QByteArray("more ") + QByteArray::number(i) + "\r"));
+        QVERIFY(waitUntil([&] { return w->Text1->text().endsWith("more 29\r\n"); }));
+        QVERIFY(waitUntil([&] { return !w->Text1->paintingHeld(); }));
+        QCOMPARE(w->Text1->selectedText(), QStringLiteral("line 095"));
+        QScrollBar* bar = w->Text1->verticalScrollBar();
+        QCOMPARE(bar->value(), bar->maximum());
+        w->Text1->setFocus();
+        QTest::keyClick(w->Text1, Qt::Key_C, Qt::ControlModifier);
+        QCOMPARE(QGuiApplication::clipboard()->text(), QStringLiteral("line 095"));
+    }
+
+    // A copy is what was selected when it was made: lines that come after
+    // it, in the block it ends in, and "Clear" leave it as it was.
+    void aCopyOutlastsLaterLinesAndClear() {
+        RichTextField field;
+        QString text;
+        for (int i = 0; text.size() < 3 * LogStore::kBlockBytes / 2; ++i)
+            text += QStringLiteral("%1 \xe9\t\r\n").arg(i);
+        field.setSelText(text);
+        field.selectAll();
+        field.copy();
+        field.setSelText(QStringLiteral("later\r\n"));
+        field.setText(QString());
+        field.setSelText(QStringLiteral("new\r\n"));
+        QCOMPARE(QGuiApplication::clipboard()->text(), QString(text).replace("\r\n", "\n"));
+    }
+
+    // With "Auto Scroll" off the device's text goes in as into a disabled
+    // field, without the field being disabled and enabled on every pass.
+    void autoScrollOffLeavesTheFieldEnabled() {
+        RDData* w = openOnDevice();
+        w->scroll->setChecked(false);
+        int changes = 0;
+        EventCounter counter(w->Text1, QEvent::EnabledChange, &changes);
+        for (int i = 0; i < 20; ++i) {
+            QVERIFY(device->write("quiet line\r"));
+            QVERIFY(waitUntil([&] { return w->Text1->text().count("quiet") == i + 1; }));
+        }
+        QCOMPARE(changes, 0);
+        QVERIFY(w->Text1->isEnabled());
+    }
+
+    // Under a right-to-left layout the log still reads left to right, and so
+    // does its sideways bar: at the line's start its handle is on the left.
+    void rightToLeftKeepsTheSidewaysBarWithTheText() {
+        QApplication::setLayoutDirection(Qt::RightToLeft);
+        RichTextField field;
+        field.resize(300, 200);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        field.setSelText(QString(2000, QLatin1Char('x')) + QStringLiteral("\r\n"));
+        field.setSelStart(0);
+        QTest::keyClick(&field, Qt::Key_Home, Qt::ControlModifier);
+        QScrollBar* bar = field.horizontalScrollBar();
+        QVERIFY(waitUntil([&] { return bar->maximum() > 0 && bar->isVisible(); }));
+        QApplication::processEvents(); // the bar laid out beside the viewport
+        QCOMPARE(bar->value(), 0);
+        const QRect handle = sliderRect(bar);
+        const int width = bar->width();
+        QApplication::setLayoutDirection(Qt::LeftToRight);
+        QVERIFY2(width > 150 && handle.left() < width / 2,
+                 qPrintable(QStringLiteral("%1 of %2").arg(handle.left()).arg(width)));
+    }
+
+    // A line wider than an int counts in pixels: End still shows its end.
+    void endReachesTheEndOfAVeryWideLine() {
+        RichTextField field;
+        QFont huge = field.font();
+        huge.setPixelSize(1000);
+        field.setFont(huge);
+        field.resize(2400, 1500);
+        field.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&field));
+        const int columns = INT_MAX / 2 / field.characterRect(0).width() + 1000;
+        field.setSelText(QString(columns, QLatin1Char('a')) + QStringLiteral("Z"));
+        field.setFocus();
+        QTest::keyClick(&field, Qt::Key_Home, Qt::ControlModifier);
+        QTest::keyClick(&field, Qt::Key_End);
+        const QRect z = field.characterRect(columns);
+        QVERIFY2(z.left() >= 0 && z.right() < field.viewport()->width(),
+                 qPrintable(QStringLiteral("Z at %1").arg(z.left())));
+        QCOMPARE(field.positionAt(z.center()), qsizetype(columns));
     }
 
     void deviceTextReenablesADisabledField() {

@@ -289,6 +289,11 @@ void FindTest::matchHeldWhileLinesArrive() {
     // Closed, the view follows the end again.
     QTest::keyClick(text, Qt::Key_Escape);
     QTRY_COMPARE(bar->value(), bar->maximum());
+    // After "Clear" the count is of what comes next, in words that fit it.
+    QTest::keyClick(w, Qt::Key_F, Qt::ControlModifier);
+    clickOn(w->Command5);
+    QVERIFY(device->write("line 10 once more\r"));
+    QTRY_COMPARE(countShown(w), QStringLiteral("1 match"));
 }
 
 QTEST_MAIN(FindTest)

@@ -10,6 +10,7 @@
 #include <QMessageBox>
 #include <QProcess>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -291,6 +292,26 @@ private slots:
         QFETCH(QString, expected);
         QSettings().setValue("journal/folder", setting);
         QCOMPARE(krt::JournalOptions::fromSettings().folder, expected);
+    }
+
+    // journal/enabled as a person writes it; what is no switch keeps it on.
+    void switchFromSettings_data() {
+        QTest::addColumn<QString>("setting");
+        QTest::addColumn<bool>("enabled");
+        for (const char* off : {"false", "no", "off", "0", " No ", "OFF"})
+            QTest::newRow(off) << off << false;
+        for (const char* on : {"true", "yes", "on", "1", "Yes"})
+            QTest::newRow(on) << on << true;
+        QTest::newRow("not a switch") << "maybe" << true;
+    }
+    void switchFromSettings() {
+        QFETCH(QString, setting);
+        QFETCH(bool, enabled);
+        QSettings().setValue("journal/enabled", setting);
+        if (setting == u"maybe")
+            QTest::ignoreMessage(QtWarningMsg, QRegularExpression("^journal/enabled=maybe in .* "
+                                                                  "ignored.*keeping true$"));
+        QCOMPARE(krt::JournalOptions::fromSettings().enabled, enabled);
     }
 
     // The real question: only Y sends; No is the default and Escape is No.

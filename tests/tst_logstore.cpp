@@ -1,5 +1,8 @@
 // The data field's store against a model worked out one character at a time.
+#include "datawindow/linecolumns.h"
 #include "datawindow/logstore.h"
+
+#include <QRandomGenerator>
 
 #include <QTest>
 
@@ -20,6 +23,7 @@ private slots:
     void appendAndReadBack_data();
     void appendAndReadBack();
     void millionLines();
+    void columnsAgainstAModel();
 };
 
 void TestLogStore::appendAndReadBack_data() {
@@ -142,6 +146,66 @@ void TestLogStore::millionLines() {
     const double perLine = double(store.bytesHeld()) / lines;
     qInfo("%.1f bytes held per line", perLine);
     QVERIFY2(perLine < 64, qPrintable(QString::number(perLine)));
+}
+
+// Columns of lines with and without tabs, short and many strides long, the
+// text appended in pieces that end anywhere, against columns counted one
+// character at a time.
+void TestLogStore::columnsAgainstAModel() {
+    QRandomGenerator rng(418);
+    LogStore store;
+    LineColumns columns(store);
+    QString text;
+    for (int line = 0; line < 12; ++line) {
+        const qsizetype length =
+            line % 3 == 0 ? rng.bounded(3 * LineColumns::kStride) : rng.bounded(40);
+        for (qsizetype i = 0; i < length; ++i)
+            text += line % 4 == 1 ? QChar(u'a') : rng.bounded(6) == 0 ? QChar(u'\t') : QChar(u'b');
+        if (line != 11) text += u'\n';
+    }
+    for (qsizetype at = 0; at < text.size();) {
+        const qsizetype take = std::min<qsizetype>(text.size() - at, rng.bounded(1, 5000));
+        store.append(QStringView(text).mid(at, take), 1);
+        columns.update();
+        at += take;
+    }
+    QCOMPARE(store.text(u"\n"), text);
+    // The model: each position's column, and each line's start.
+    std::vector<qsizetype> column(size_t(text.size()) + 1);
+    for (qsizetype p = 0, c = 0; p <= text.size(); ++p) {
+        column[size_t(p)] = c;
+        if (p == text.size()) break;
+        c = text[p] == u'\n' ? 0 : text[p] == u'\t' ? (c / 8 + 1) * 8 : c + 1;
+    }
+    qsizetype widest = 0;
+    for (qsizetype p = 0; p <= text.size(); ++p) {
+        QCOMPARE(columns.columnOf(p), column[size_t(p)]);
+        widest = std::max(widest, column[size_t(p)]);
+    }
+    QCOMPARE(columns.widest(), widest);
+    for (qsizetype line = 0; line < store.lineCount(); ++line) {
+        const qsizetype start = store.lineStart(line), end = start + store.lineLength(line);
+        for (int k = 0; k < 200; ++k) {
+            const qsizetype want = rng.bounded(int(column[size_t(end)] + 10));
+            // The model's cell: the last position on the line at or before the column.
+            qsizetype cell = start;
+            while (cell < end && column[size_t(cell + 1)] <= want)
+                ++cell;
+            const LineColumns::Cell got = columns.cellAt(line, want);
+            QCOMPARE(got.position, cell);
+            QCOMPARE(got.column, column[size_t(cell)]);
+            const qsizetype near = columns.positionNear(line, want);
+            if (cell < end && text[cell] == u'\t' && want > column[size_t(cell)])
+                QCOMPARE(near, want - column[size_t(cell)] <= column[size_t(cell + 1)] - want
+                                   ? cell
+                                   : cell + 1);
+            else
+                QCOMPARE(near, cell);
+        }
+    }
+    store.clear();
+    columns.clear();
+    QCOMPARE(columns.widest(), qsizetype(0));
 }
 
 QTEST_GUILESS_MAIN(TestLogStore)

@@ -93,6 +93,13 @@ private slots:
         QCOMPARE(readOnce.binding(1).device, QStringLiteral("/dev/pts/77"));
         withOption.choose(1, QStringLiteral("/dev/ttyUSB3"));
         QCOMPARE(withOption.binding(1).device, QStringLiteral("/dev/ttyUSB3"));
+        // So are saved choices: another copy saving one later changes nothing here.
+        qunsetenv("KRT418_COM2");
+        krt::saveBinding(2, QStringLiteral("/dev/ttyUSB5"));
+        krt::PortBindings savedOnce({{}, std::nullopt, krt::PortSources::readSaved()});
+        krt::saveBinding(2, QStringLiteral("/dev/ttyUSB6"));
+        QCOMPARE(savedOnce.binding(2).device, QStringLiteral("/dev/ttyUSB5"));
+        QCOMPARE(bindings.binding(2).device, QStringLiteral("/dev/ttyUSB6"));
     }
 
     // A settings file holding garbage binds nothing and is left as it was.
@@ -178,22 +185,37 @@ private slots:
         if (program.exitCode() == 2) QCOMPARE(said.count(QLatin1Char('\n')), 1);
     }
 
-    // An answer that cannot be written is a failure, and says so.
-    void commandLineAnswerToAFullDisk_data() {
+    // An answer that cannot be written is a failure, and says so: onto a
+    // full disk, or into a pipe nobody reads any more.
+    void commandLineAnswerNobodyTakes_data() {
         QTest::addColumn<QString>("option");
-        QTest::newRow("help") << "--help";
-        QTest::newRow("version") << "--version";
+        QTest::addColumn<bool>("closedPipe");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("help, full disk") << "--help" << false << "No space left on device";
+        QTest::newRow("version, full disk") << "--version" << false << "No space left on device";
+        QTest::newRow("help, closed pipe") << "--help" << true << "Broken pipe";
+        QTest::newRow("version, closed pipe") << "--version" << true << "Broken pipe";
     }
-    void commandLineAnswerToAFullDisk() {
+    void commandLineAnswerNobodyTakes() {
         QFETCH(QString, option);
+        QFETCH(bool, closedPipe);
+        QFETCH(QString, reason);
         QProcess program;
-        program.setStandardOutputFile(QStringLiteral("/dev/full"));
+        int pipe[2] = {-1, -1};
+        if (closedPipe) {
+            QVERIFY(::pipe(pipe) == 0);
+            ::close(pipe[0]);
+            program.setChildProcessModifier([fd = pipe[1]] { ::dup2(fd, STDOUT_FILENO); });
+        } else {
+            program.setStandardOutputFile(QStringLiteral("/dev/full"));
+        }
         program.start(QStringLiteral(KRT418_EXECUTABLE), {option});
+        if (closedPipe) ::close(pipe[1]);
         QVERIFY(program.waitForFinished(20000));
+        QCOMPARE(program.exitStatus(), QProcess::NormalExit);
         QCOMPARE(program.exitCode(), 1);
         const QString said = QString::fromLocal8Bit(program.readAllStandardError());
-        QVERIFY2(said.contains("cannot write the output: No space left on device"),
-                 qPrintable(said));
+        QVERIFY2(said.contains("cannot write the output: " + reason), qPrintable(said));
     }
 
     // Qt's options reach the toolkit: without a display the windows start
