@@ -13,8 +13,11 @@ expected=(
     usr/share/applications/org.krt418.controller.desktop
     usr/share/metainfo/org.krt418.controller.metainfo.xml
     usr/share/icons/hicolor/scalable/apps/org.krt418.controller.svg
+    usr/share/man/man1/krt418.1.gz
 )
-if [ -e "$build/krt418-sim" ]; then expected+=(usr/bin/krt418-sim); fi
+if [ -e "$build/krt418-sim" ]; then
+    expected+=(usr/bin/krt418-sim usr/share/man/man1/krt418-sim.1.gz)
+fi
 for f in "${expected[@]}"; do
     [ -e "$scratch/root/$f" ] || { echo "not installed: $f"; exit 1; }
 done
@@ -32,7 +35,7 @@ fi
 
 if command -v dpkg-deb >/dev/null; then
     (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >/dev/null)
-    deb=$(ls "$scratch"/pkg/*.deb | head -1)
+    deb=$(ls "$scratch"/pkg/krt418_*.deb | head -1)
     listing=$(dpkg-deb -c "$deb")
     for f in "${expected[@]}"; do
         grep -q "\./$f\$" <<<"$listing" || { echo "not in package: $f"; exit 1; }
