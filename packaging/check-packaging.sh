@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the build into a scratch root, validates the launcher and the
-# metainfo, builds the Debian package and checks its file list.
+# metainfo, builds the Debian package and checks its file list and, where
+# lintian is installed, the package as Debian's own tools do: an error
+# fails, a warning is shown.
 set -euo pipefail
 build=$1
 source=$2
@@ -13,8 +15,13 @@ expected=(
     usr/share/applications/org.krt418.controller.desktop
     usr/share/metainfo/org.krt418.controller.metainfo.xml
     usr/share/icons/hicolor/scalable/apps/org.krt418.controller.svg
+    usr/share/man/man1/krt418.1.gz
+    usr/share/doc/krt418/copyright
+    usr/share/doc/krt418/changelog.gz
 )
-if [ -e "$build/krt418-sim" ]; then expected+=(usr/bin/krt418-sim); fi
+if [ -e "$build/krt418-sim" ]; then
+    expected+=(usr/bin/krt418-sim usr/share/man/man1/krt418-sim.1.gz)
+fi
 for f in "${expected[@]}"; do
     [ -e "$scratch/root/$f" ] || { echo "not installed: $f"; exit 1; }
 done
@@ -32,7 +39,7 @@ fi
 
 if command -v dpkg-deb >/dev/null; then
     (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/pkg" >/dev/null)
-    deb=$(ls "$scratch"/pkg/*.deb | head -1)
+    deb=$(ls "$scratch"/pkg/krt418_*.deb | head -1)
     listing=$(dpkg-deb -c "$deb")
     for f in "${expected[@]}"; do
         grep -q "\./$f\$" <<<"$listing" || { echo "not in package: $f"; exit 1; }
@@ -42,4 +49,25 @@ if command -v dpkg-deb >/dev/null; then
         grep -q "$d" <<<"$depends" || { echo "package does not depend on $d"; exit 1; }
     done
     echo "package $(basename "$deb") holds ${#expected[@]} expected files"
+
+    if command -v lintian >/dev/null; then
+        # Errors fail; warnings are shown (a newer lintian may know new ones).
+        # Informational and pedantic tags are left out.
+        status=0
+        report=$(lintian --fail-on error --display-level '>=warning' "$deb" 2>&1) || status=$?
+        report=$(grep -v '^running with root privileges' <<<"$report" || true)
+        if ((status != 0)); then
+            echo "lintian finds errors in $(basename "$deb"):"
+            echo "$report"
+            exit 1
+        fi
+        if [ -n "$report" ]; then
+            echo "lintian warns about $(basename "$deb"):"
+            echo "$report"
+        else
+            echo "lintian: no error, no warning"
+        fi
+    else
+        echo "lintian not found: package not checked by it"
+    fi
 fi

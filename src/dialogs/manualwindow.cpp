@@ -4,6 +4,7 @@
 #include "datawindow/rddata.h"
 #include "link/linesettings.h"
 #include "platform/controls.h"
+#include "platform/regularfile.h"
 #include "platform/seams.h"
 
 #include <QApplication>
@@ -17,11 +18,6 @@
 #include <QPushButton>
 #include <QTimer>
 #include <limits>
-
-#include <cerrno>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 QPointer<ManualWindow> ManualWindow::instance_;
 
@@ -284,40 +280,12 @@ void ManualWindow::reportImportFailure(const QString& fileName, const QString& r
 
 namespace {
 
-QString systemError() {
-    return qt_error_string(errno);
-}
-
-QString notRegular(mode_t mode) {
-    const char* kind = S_ISDIR(mode)                    ? "a directory"
-                       : S_ISFIFO(mode)                 ? "a FIFO"
-                       : S_ISCHR(mode) || S_ISBLK(mode) ? "a device"
-                       : S_ISSOCK(mode)                 ? "a socket"
-                                                        : "something else";
-    return QString::fromLatin1(kind) + QStringLiteral(", not a regular file");
-}
-
-// Only a regular file is read: a FIFO without a writer would block in open(),
-// a terminal in read(), and nothing may hold up the user-interface thread.
-// The file is checked by name, opened without waiting, and checked again on
-// the open descriptor, in case the name now stands for something else.
+// The whole file, when it is a regular one within the limit and holds text.
 // Returns the reason for a refusal, or an empty string.
 QString readImportFile(const QString& fileName, QByteArray& bytes) {
-    const QByteArray path = QFile::encodeName(fileName);
-    struct stat info {};
-    if (::stat(path.constData(), &info) != 0) return systemError();
-    if (!S_ISREG(info.st_mode)) return notRegular(info.st_mode);
-    const int fd = ::open(path.constData(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) return systemError();
-    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        ::close(fd);
-        return notRegular(info.st_mode);
-    }
     QFile file;
-    if (!file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle)) {
-        ::close(fd);
-        return file.errorString();
-    }
+    const QString refusal = platform::openRegularFile(fileName, file);
+    if (!refusal.isEmpty()) return refusal;
     // One byte past the limit tells a file that is too large.
     bytes = file.read(ManualWindow::ImportLimit + 1);
     if (file.error() != QFileDevice::NoError) return file.errorString();

@@ -23,9 +23,10 @@ std::optional<NodeIdentity> nodeIdentity(const QByteArray& path) {
     return identityOf(s);
 }
 
-std::optional<NodeIdentity> nodeIdentityOf(qintptr handle) {
+std::optional<NodeIdentity> nodeIdentityOf(const QSerialPort& port) {
+    const int handle = port.handle();
     struct stat s {};
-    if (handle < 0 || ::fstat(int(handle), &s) != 0) return std::nullopt;
+    if (handle < 0 || ::fstat(handle, &s) != 0) return std::nullopt;
     return identityOf(s);
 }
 #else
@@ -35,7 +36,7 @@ std::optional<NodeIdentity> nodeIdentity(const QByteArray& path) {
     if (!QFileInfo::exists(QFile::decodeName(path))) return std::nullopt;
     return NodeIdentity{};
 }
-std::optional<NodeIdentity> nodeIdentityOf(qintptr) {
+std::optional<NodeIdentity> nodeIdentityOf(const QSerialPort&) {
     return std::nullopt;
 }
 #endif

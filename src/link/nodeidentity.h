@@ -4,6 +4,7 @@
 // the same /dev path) is another node, though its path is the same.
 
 #include <QByteArray>
+#include <QSerialPort>
 #include <QtGlobal>
 
 #include <optional>
@@ -25,7 +26,8 @@ struct NodeIdentity {
 
 // The node a path leads to now; nothing when there is none.
 std::optional<NodeIdentity> nodeIdentity(const QByteArray& path);
-// The node an open file descriptor stands on.
-std::optional<NodeIdentity> nodeIdentityOf(qintptr handle);
+// The node an open port stands on. Its native handle is a file descriptor on
+// POSIX systems; elsewhere (a HANDLE on Windows) nothing is told.
+std::optional<NodeIdentity> nodeIdentityOf(const QSerialPort& port);
 
 } // namespace krt

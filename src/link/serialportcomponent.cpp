@@ -268,7 +268,7 @@ PortError SerialPortComponent::setPortOpen(bool open) {
     }
     // A few drivers forget the settings made before the open; set them again.
     applySettings();
-    openedNode_ = krt::nodeIdentityOf(port_.handle());
+    openedNode_ = krt::nodeIdentityOf(port_);
     qCDebug(lcLink) << "COM" << commPort_ << "open";
     return PortError::None;
 }

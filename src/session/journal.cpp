@@ -81,6 +81,19 @@ bool stillNamed(const QFile& file) {
 #endif
 }
 
+// A session another copy is writing stays. On POSIX systems the name goes
+// while our lock is held (QFile::remove() on the open file would drop it
+// first). On Windows no file of ours is opened for it: a file open without
+// delete sharing cannot be deleted, ours no more than another copy's.
+void removeUnlessHeld(const QString& path) {
+#ifdef Q_OS_WIN
+    QFile::remove(path);
+#else
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly) && !heldByAnother(file)) QFile::remove(file.fileName());
+#endif
+}
+
 } // namespace
 
 bool Journal::isSessionFileName(const QString& name) {
@@ -121,10 +134,7 @@ void Journal::keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes)
             files.append({info.fileName(), info.size(), info.lastModified()});
     }
     for (const QString& name : filesToDelete(files, maxFiles, maxBytes)) {
-        // A session another copy is writing stays. The name goes while the
-        // lock is held (QFile::remove() on the open file would drop it first).
-        QFile file(dir.filePath(name));
-        if (file.open(QIODevice::ReadOnly) && !heldByAnother(file)) QFile::remove(file.fileName());
+        removeUnlessHeld(dir.filePath(name));
     }
 }
 
