@@ -33,6 +33,8 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdio>
+#include <functional>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <random>
@@ -269,12 +271,8 @@ int figureGrowth(const BenchOptions& options) {
     const double costSmall = median(rounds);
 
     const int grow = scaled(200000, options);
-    runEventLoopFor(100);
-    const std::int64_t rssBefore = residentBytes();
     for (int done = 0; done < grow; done += 2000)
         if (!feed(line, field, lines(std::min(2000, grow - done)))) return 1;
-    runEventLoopFor(100);
-    const std::int64_t rssAfter = residentBytes();
 
     // At 200,000 lines the rounds follow one another, as a growing log has
     // them (cutting back would leave the heap as growth never does); the
@@ -289,14 +287,32 @@ int figureGrowth(const BenchOptions& options) {
     printFigure("append_cost_ms_1k", costSmall * 1000, "ms", 2);
     printFigure("append_cost_ms_200k", costLarge * 1000, "ms", 2);
     printFigure("append_cost_ratio_200k_vs_1k", costLarge / costSmall, "x", 2);
-    printFigure("memory_bytes_per_line", double(rssAfter - rssBefore) / grow, "bytes", 0);
 
-    // At 1,000,000 lines, grown the same way, through the line.
+    // At 1,000,000 lines, grown the same way, through the line. The memory a
+    // line costs is the median of the resident growth over each 100,000
+    // lines on the way: one measurement alone is at the mercy of the heap
+    // (when it takes a new arena, when it gives one back).
     const int million = scaled(1000000, options);
+    const int step = std::max(1000, million / 10);
     const Clock::time_point fillStart = Clock::now();
-    for (qsizetype held = field->store().lineCount() - 1; held < million;
-         held = field->store().lineCount() - 1)
-        if (!feed(line, field, lines(int(std::min<qsizetype>(20000, million - held))))) return 1;
+    std::vector<double> perLine;
+    qsizetype sampledAt = field->store().lineCount() - 1;
+    std::int64_t sampledRss = residentBytes();
+    for (qsizetype held = sampledAt; held < million; held = field->store().lineCount() - 1) {
+        if (!feed(line, field, lines(int(std::min<qsizetype>(step / 5, million - held))))) return 1;
+        if (field->store().lineCount() - 1 - sampledAt >= step) {
+            runEventLoopFor(50);
+            const std::int64_t rss = residentBytes();
+            const qsizetype now = field->store().lineCount() - 1;
+            perLine.push_back(double(rss - sampledRss) / double(now - sampledAt));
+            sampledAt = now;
+            sampledRss = rss;
+        }
+    }
+    printFigure("memory_bytes_per_line", median(perLine), "bytes", 0);
+    printFigure("store_bytes_per_line",
+                double(field->store().bytesHeld()) / double(field->store().lineCount()), "bytes",
+                1);
     std::fprintf(stderr, "grown to %lld lines in %.1f s\n",
                  static_cast<long long>(field->store().lineCount() - 1),
                  secondsBetween(fillStart, Clock::now()));
@@ -542,16 +558,29 @@ struct PacedCpu {
     double median;
     double mean;
 };
-std::optional<PacedCpu> pacedCpuPercent(double linesPerSecond, const BenchOptions& options) {
+// The device's pace: `perSecond` writes a second of device lines, or of the
+// chunk given (a line that never ends); `prepare` sets the window up first.
+struct Pace {
+    double perSecond;
+    QByteArray chunk; // empty: device lines
+    std::function<void(RDData*)> prepare = {};
+};
+std::optional<PacedCpu> pacedCpuPercent(const Pace& pace, const BenchOptions& options) {
     LineDevice line;
     RDData* w = openDataWindow(line);
     if (!w) return std::nullopt;
+    if (pace.prepare) pace.prepare(w);
     runEventLoopFor(1000);
     const int seconds = std::max(1, int(20 * options.scale + 0.5));
     const int lengthBefore = w->Text1->length();
     const Clock::time_point start = Clock::now();
     std::vector<double> windows; // process CPU seconds per wall second
-    PacedLineWriter writer(line, linesPerSecond);
+    std::unique_ptr<LineWriter> paced;
+    if (pace.chunk.isEmpty())
+        paced = std::make_unique<PacedLineWriter>(line, pace.perSecond);
+    else
+        paced = std::make_unique<PacedChunkWriter>(line, pace.chunk, pace.perSecond);
+    LineWriter& writer = *paced;
     for (int i = 0; i < seconds; ++i) {
         const double cpuBefore = cpuSeconds();
         const Clock::time_point from = Clock::now();
@@ -562,7 +591,8 @@ std::optional<PacedCpu> pacedCpuPercent(double linesPerSecond, const BenchOption
     const double wall = secondsBetween(start, Clock::now());
     // The writing thread's share, steady at a steady pace, taken from each.
     const double writerShare = writer.cpuSeconds() / wall;
-    const double expected = linesPerSecond * wall * kDeviceLineBytes;
+    const double expected =
+        pace.perSecond * wall * (pace.chunk.isEmpty() ? kDeviceLineBytes : pace.chunk.size());
     if (w->Text1->length() - lengthBefore < 0.9 * expected) {
         std::fprintf(stderr, "%d of some %.0f characters reached the field\n",
                      w->Text1->length() - lengthBefore, expected);
@@ -579,7 +609,7 @@ std::optional<PacedCpu> pacedCpuPercent(double linesPerSecond, const BenchOption
 } // namespace
 
 int figurePaced(const BenchOptions& options) {
-    const auto percent = pacedCpuPercent(200, options);
+    const auto percent = pacedCpuPercent({200, {}}, options);
     if (!percent) return 1;
     printFigure("paced_200_lines_cpu_percent", percent->median, "%", 2);
     printFigure("paced_200_lines_cpu_percent_mean", percent->mean, "%", 2);
@@ -588,10 +618,37 @@ int figurePaced(const BenchOptions& options) {
 
 int figurePacedSlow(const BenchOptions& options) {
     // About what a line at 9600 bit/s carries when the device uploads.
-    const auto percent = pacedCpuPercent(31, options);
+    const auto percent = pacedCpuPercent({31, {}}, options);
     if (!percent) return 1;
     printFigure("paced_31_lines_cpu_percent", percent->median, "%", 2);
     printFigure("paced_31_lines_cpu_percent_mean", percent->mean, "%", 2);
+    return 0;
+}
+
+int figurePacedNoScroll(const BenchOptions& options) {
+    const auto percent =
+        pacedCpuPercent({31, {}, [](RDData* w) { w->scroll->setChecked(false); }}, options);
+    if (!percent) return 1;
+    printFigure("paced_31_lines_noscroll_cpu_percent", percent->median, "%", 2);
+    printFigure("paced_31_lines_noscroll_cpu_percent_mean", percent->mean, "%", 2);
+    return 0;
+}
+
+int figurePacedLongLine(const BenchOptions& options) {
+    // 960 characters a second, the line's own pace, onto a line of 100 MB
+    // that never ends.
+    const qsizetype open = qsizetype(scaled(100000000, options));
+    const auto percent = pacedCpuPercent({30, QByteArray(32, 'a'),
+                                          [open](RDData* w) {
+                                              const int previous = w->Text1->selColor();
+                                              w->Text1->setSelColor(colour::Blue);
+                                              w->Text1->setSelText(QString(open, QLatin1Char('a')));
+                                              w->Text1->setSelColor(previous);
+                                          }},
+                                         options);
+    if (!percent) return 1;
+    printFigure("paced_long_line_cpu_percent", percent->median, "%", 2);
+    printFigure("paced_long_line_cpu_percent_mean", percent->mean, "%", 2);
     return 0;
 }
 
@@ -605,6 +662,13 @@ int figureLongLine(const BenchOptions& options) {
     const auto seconds = feed(line, w->Text1, text);
     if (!seconds) return 1;
     printFigure("long_line_chars_per_s", text.size() / *seconds, "chars/s", 0);
+    // The same line on to 100 MB: no cost of an append may grow with it.
+    QByteArray more(scaled(100000000, options) - text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < more.size(); ++i)
+        more[i] = char('a' + (text.size() + i) % 26);
+    const auto longer = feed(line, w->Text1, more, 1800000);
+    if (!longer) return 1;
+    printFigure("long_line_100mb_chars_per_s", more.size() / *longer, "chars/s", 0);
     return 0;
 }
 
@@ -693,6 +757,37 @@ double millisecondsSince(Clock::time_point start) {
 }
 
 } // namespace
+
+int figureSelectAllExtend(const BenchOptions& options) {
+    LineDevice line;
+    RDData* w = openDataWindow(line);
+    if (!w) return 1;
+    RichTextField* field = w->Text1;
+    fillDirectly(field, std::max(100, scaled(10000000, options)));
+    runEventLoopFor(1500);
+    if (!QGuiApplication::clipboard()->supportsSelection())
+        std::fprintf(stderr, "no primary selection on this platform: the figure is of the "
+                             "keys and the paint alone\n");
+    std::vector<double> ms;
+    for (int r = 0; r < 5; ++r) {
+        field->setFocus();
+        field->setSelStart(field->length());
+        runEventLoopFor(150);
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        runEventLoopFor(150);
+        const Clock::time_point start = Clock::now();
+        QTest::keyClick(field, Qt::Key_Up, Qt::ShiftModifier);
+        field->viewport()->repaint();
+        QCoreApplication::processEvents();
+        ms.push_back(millisecondsSince(start));
+        if (field->selectionStart() != 0 || field->selectionEnd() >= field->length()) {
+            std::fprintf(stderr, "Shift+Up did not take the selection back a line\n");
+            return 1;
+        }
+    }
+    printFigure("select_all_extend_ms_10m_lines", median(ms), "ms", 2);
+    return 0;
+}
 
 int figureBigField(const BenchOptions& options) {
     LineDevice line;

@@ -23,10 +23,13 @@ int figureFirstLineLatency(const BenchOptions& options);
 int figureFlood(const BenchOptions& options);
 int figurePaced(const BenchOptions& options);
 int figurePacedSlow(const BenchOptions& options);
+int figurePacedNoScroll(const BenchOptions& options);
+int figurePacedLongLine(const BenchOptions& options);
 int figureLongLine(const BenchOptions& options);
 int figureFloodMemory(const BenchOptions& options);
 int figureClick(const BenchOptions& options);
 int figureBigField(const BenchOptions& options);
+int figureSelectAllExtend(const BenchOptions& options);
 
 // Prints one figure line and flushes it, so the parent sees it at once.
 void printFigure(const char* name, double value, const char* unit, int decimals);

@@ -102,3 +102,16 @@ PacedLineWriter::PacedLineWriter(LineDevice& line, double linesPerSecond)
               std::this_thread::sleep_until(next);
           }
       }) {}
+
+PacedChunkWriter::PacedChunkWriter(LineDevice& line, QByteArray chunk, double chunksPerSecond)
+    : LineWriter([this, &line, chunk, chunksPerSecond] {
+          using Clock = std::chrono::steady_clock;
+          const auto period = std::chrono::duration_cast<Clock::duration>(
+              std::chrono::duration<double>(1.0 / chunksPerSecond));
+          auto next = Clock::now();
+          while (!abandon_) {
+              line.write(chunk, &abandon_);
+              next += period;
+              std::this_thread::sleep_until(next);
+          }
+      }) {}

@@ -72,6 +72,13 @@ public:
     PacedLineWriter(LineDevice& line, double linesPerSecond);
 };
 
+// Writes the same chunk again and again at a steady rate until stopped: a
+// device sending a line that never ends.
+class PacedChunkWriter : public LineWriter {
+public:
+    PacedChunkWriter(LineDevice& line, QByteArray chunk, double chunksPerSecond);
+};
+
 // `count` device lines of 30 characters, each followed by a carriage return,
 // numbered from `first`: what the device sends when it uploads its times.
 QByteArray deviceLines(int count, int first = 0);

@@ -48,11 +48,16 @@ const Measurement kMeasurements[] = {
     {"flood", figureFlood, "CPU and time until 2 MiB of device lines are in the field and painted"},
     {"paced", figurePaced, "CPU at 200 device lines a second"},
     {"paced31", figurePacedSlow, "CPU at 31 device lines a second"},
-    {"longline", figureLongLine, "a 2 MB line without a line end"},
+    {"paced31noscroll", figurePacedNoScroll, "the same with \"Auto Scroll\" off"},
+    {"pacedlongline", figurePacedLongLine,
+     "CPU at 960 characters a second onto a 100 MB line without an end"},
+    {"longline", figureLongLine, "a 2 MB line without a line end, then on to 100 MB"},
     {"floodmemory", figureFloodMemory, "memory beyond the field's text while 50 MB are pushed"},
     {"click", figureClick, "\"Clear\" clicked (100 ms hold) while lines arrive at 31 a second"},
     {"bigfield", figureBigField,
      "paint, find, copy all and save with 1,000,000 lines in the field"},
+    {"selectall", figureSelectAllExtend,
+     "Ctrl+A, then Shift+Up, with 10,000,000 lines in the field"},
 };
 
 void usage() {
