@@ -1,6 +1,10 @@
 #include "device.h"
 
+#include "link/frame.h"
+
 #include <QTime>
+
+#include <optional>
 
 namespace sim {
 
@@ -19,6 +23,14 @@ QByteArray twoDigits(int n) {
 
 QByteArray lockPayload(const char* code, const LockTime& t) {
     return QByteArray(code) + t.unit + twoDigits(t.value);
+}
+
+// A payload that is a row of the program's command table is that fixed
+// command; what the device does with it is its own.
+std::optional<krt::Cmd> fixedCommand(const QByteArray& payload) {
+    for (const krt::Command& c : krt::commandTable())
+        if (payload == c.payload) return c.id;
+    return std::nullopt;
 }
 
 QString lockWords(const LockTime& t) {
@@ -176,16 +188,42 @@ Answer Device::command(const QByteArray& p) {
                      : QStringLiteral("bad lock time");
     };
 
-    if (p == "QD") {
+    using krt::Cmd;
+    const std::optional<Cmd> fixed = fixedCommand(p);
+    // Not a fixed command: one with parameters, or none at all.
+    if (!fixed) {
+        if (p.size() == 6 && p.startsWith(krt::code::LockChannel1)) {
+            lock(s.lock1, "input 1");
+        } else if (p.size() == 6 && p.startsWith(krt::code::LockChannel4)) {
+            lock(s.lock4, "input 4");
+        } else if (p.size() == 6 && p.startsWith(krt::code::LockOthers)) {
+            lock(s.lockOthers, "other inputs");
+        } else if (p.size() == 12 &&
+                   (p.startsWith(krt::code::StdDate) || p.startsWith(krt::code::UsDate))) {
+            a.accepted = setDate(p.mid(2), p.startsWith(krt::code::UsDate));
+            a.what = a.accepted ? QStringLiteral("date set to ") +
+                                      now().toString(QStringLiteral("dd.MM.yyyy hh:mm"))
+                                : QStringLiteral("bad date");
+        } else {
+            a.accepted = false;
+            a.what = QStringLiteral("unknown command");
+        }
+        return a;
+    }
+    switch (*fixed) {
+    case Cmd::GetDate:
         a.lines.append(dateLine());
         a.what = QStringLiteral("date");
-    } else if (p == "QM") {
+        break;
+    case Cmd::MemFree:
         a.lines.append(freeMemoryLine());
         a.what = QStringLiteral("free memory");
-    } else if (p == "QP") {
+        break;
+    case Cmd::ViewParameters:
         a.lines = report();
         a.what = QStringLiteral("parameters");
-    } else if (p == "CS") {
+        break;
+    case Cmd::NewSession:
         if (memory_.size() >= Capacity || session_ >= MaxSession) {
             a.accepted = false;
             a.what = QStringLiteral("memory full");
@@ -194,57 +232,69 @@ Answer Device::command(const QByteArray& p) {
             memory_.append({Record::Session, 0, 0, session_, now().date()});
             a.what = QStringLiteral("new session %1").arg(session_);
         }
-    } else if (p == "CU") {
-        upload(false);
-    } else if (p == "CA") {
-        upload(true);
-    } else if (p == "CC") {
+        break;
+    case Cmd::UploadTimes:
+    case Cmd::UploadPrint:
+        upload(*fixed == Cmd::UploadPrint);
+        break;
+    case Cmd::ClearMemory:
         a.what = QStringLiteral("memory cleared (%1 records)").arg(memory_.size());
         memory_.clear();
         session_ = 1;
-    } else if (p == "CD") {
+        break;
+    case Cmd::SetDefaults: {
         const bool wasFast = s.fastLine;
         s = Settings();
         if (wasFast) a.newLineSpeed = 9600;
         a.what = QStringLiteral("factory defaults");
-    } else if (p == "PB" || p == "Pb") {
-        s.buzzer = p == "PB";
+        break;
+    }
+    case Cmd::BuzzerOn:
+    case Cmd::BuzzerOff:
+        s.buzzer = *fixed == Cmd::BuzzerOn;
         a.what = s.buzzer ? QStringLiteral("buzzer on") : QStringLiteral("buzzer off");
-    } else if (p == "Pe" || p == "PE") {
-        s.inputsLocked = p == "Pe";
+        break;
+    case Cmd::LockInputs:
+    case Cmd::UnlockInputs:
+        s.inputsLocked = *fixed == Cmd::LockInputs;
         a.what = s.inputsLocked ? QStringLiteral("inputs 5-16 locked")
                                 : QStringLiteral("inputs 5-16 unlocked");
-    } else if (p == "PC" || p == "Pc") {
-        speed(p == "Pc");
-    } else if (p == "PL" || p == "Pl") {
-        s.runTimeTenths = p == "PL";
+        break;
+    case Cmd::Speed9600:
+    case Cmd::Speed19200:
+        speed(*fixed == Cmd::Speed19200);
+        break;
+    case Cmd::RunTimeOff:
+    case Cmd::RunTimeTenths:
+        s.runTimeTenths = *fixed == Cmd::RunTimeTenths;
         a.what = s.runTimeTenths ? QStringLiteral("running-time display 1/10 s")
                                  : QStringLiteral("running-time display off");
-    } else if (p.size() == 3 && p.startsWith("PP") && p[2] >= '0' && p[2] <= '4') {
-        s.printer = p[2] - '0';
+        break;
+    case Cmd::Printer0:
+    case Cmd::Printer1:
+    case Cmd::Printer2:
+    case Cmd::Printer3:
+    case Cmd::Printer4:
+        s.printer = int(*fixed) - int(Cmd::Printer0);
         a.what = QStringLiteral("printer resolution %1 digits").arg(s.printer);
-    } else if (p.size() == 6 && p.startsWith("PK1")) {
-        lock(s.lock1, "input 1");
-    } else if (p.size() == 6 && p.startsWith("PK4")) {
-        lock(s.lock4, "input 4");
-    } else if (p.size() == 6 && p.startsWith("PKO")) {
-        lock(s.lockOthers, "other inputs");
-    } else if (p.size() == 12 && (p.startsWith("PD") || p.startsWith("Pd"))) {
-        a.accepted = setDate(p.mid(2), p[1] == 'd');
-        a.what = a.accepted ? QStringLiteral("date set to ") +
-                                  now().toString(QStringLiteral("dd.MM.yyyy hh:mm"))
-                            : QStringLiteral("bad date");
-    } else if (p == "LP" || p == "LL") {
+        break;
+    case Cmd::LinkPrinter:
+    case Cmd::LinkLine:
         a.console = flushLink(true);
-        link_ = p == "LP" ? Link::Printer : Link::Display;
-        a.what = p == "LP" ? QStringLiteral("link to printer") : QStringLiteral("link to display");
-    } else if (p == "LX") {
+        link_ = *fixed == Cmd::LinkPrinter ? Link::Printer : Link::Display;
+        a.what = link_ == Link::Printer ? QStringLiteral("link to printer")
+                                        : QStringLiteral("link to display");
+        break;
+    case Cmd::LinkOff:
         a.console = flushLink(true);
         link_ = Link::None;
         a.what = QStringLiteral("link off");
-    } else {
-        a.accepted = false;
-        a.what = QStringLiteral("unknown command");
+        break;
+    default:
+        // A command of the table this device does not model: taken, with
+        // nothing to answer.
+        a.what = QString::fromLatin1(krt::command(*fixed).title);
+        break;
     }
     if (!a.accepted) a.lines.clear();
     return a;

@@ -1,6 +1,7 @@
 // Keyboard and assistive-technology use of the main and data windows.
 
 #include "datawindow/colours.h"
+#include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "shell/krt418.h"
 #include "testsupport.h"
@@ -8,12 +9,16 @@
 #include "link/serialportcomponent.h"
 #include <QAccessible>
 #include <QAccessibleTextInterface>
+#include <QGridLayout>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
 
 #include <cmath>
+#include <iterator>
+#include <map>
+#include <tuple>
 
 namespace {
 double luminance(const QColor& c) {
@@ -125,6 +130,44 @@ private slots:
         QVERIFY(chain.indexOf(w->GetDate) < chain.indexOf(w->SetDate));
         QVERIFY(chain.indexOf(w->SetDate) < chain.indexOf(w->buzzer));
         QVERIFY(chain.indexOf(w->Others) < chain.indexOf(w->Command6));
+    }
+
+    // Tab goes through the controls in the order of the table, and the table
+    // lists them as they stand on screen: place by place in reading order,
+    // each place below or right of the one before, and in a place row by row,
+    // each row from left to right, in the grid cells the rows name.
+    void tabChainFollowsTheTableAndTheScreen() {
+        RDData* w = openDataWindowOn(device);
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        const std::vector<controls::Control>& table = controls::table();
+        const auto cell = [](const controls::Control& c) {
+            return std::tuple(c.place, c.row, c.column);
+        };
+        QList<QWidget*> inTabOrder;
+        std::map<controls::Place, QRect> places;
+        for (size_t i = 0; i < table.size(); ++i) {
+            const controls::Control& c = table[i];
+            if (i > 0) QVERIFY2(cell(table[i - 1]) < cell(c), c.name);
+            auto* widget = w->findChild<QWidget*>(c.name);
+            QVERIFY2(widget, c.name);
+            int row = -1, column = -1, rowSpan, columnSpan;
+            for (QGridLayout* grid : w->findChildren<QGridLayout*>())
+                if (const int at = grid->indexOf(widget); at >= 0)
+                    grid->getItemPosition(at, &row, &column, &rowSpan, &columnSpan);
+            QVERIFY2(row == c.row && column == c.column, c.name);
+            places[c.place] |= QRect(widget->mapTo(w, QPoint()), widget->size());
+            if (widget->focusPolicy() & Qt::TabFocus) inTabOrder << widget;
+        }
+        for (auto at = std::next(places.begin()); at != places.end(); ++at) {
+            const QRect before = std::prev(at)->second, here = at->second;
+            QVERIFY2(here.top() > before.bottom() || here.left() > before.right(),
+                     qPrintable(QString::number(int(at->first))));
+        }
+        QList<QWidget*> chain;
+        for (QWidget* at = inTabOrder.first(); chain.size() < inTabOrder.size();
+             at = at->nextInFocusChain())
+            if (at->focusPolicy() & Qt::TabFocus) chain << at;
+        QCOMPARE(chain, inTabOrder);
     }
 
     void mainWindowClockAndButtons() {

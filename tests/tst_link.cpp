@@ -2,6 +2,7 @@
 // fake device. The frame layer and the port component alone: tst_wire.
 
 #include "datawindow/colours.h"
+#include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "link/serialportcomponent.h"
@@ -17,6 +18,45 @@
 
 #include <unistd.h>
 
+namespace {
+// What a click on each fixed command button does, by its name: the bytes on
+// the line, the field after it, and the help line after sending (none: the
+// line stays as it was).
+struct Golden {
+    const char* control;
+    const char* bytes;
+    const char* field;
+    const char* help;
+};
+const Golden kGolden[] = {
+    {"GetDate", "\x02QD\x95\x03", "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n", nullptr},
+    {"MemFree", "\x02QM\x9E\x03", "[0]>> MEMORY FREE <<\n[255]<02>QM<9E><03>\n", nullptr},
+    {"ViewP", "\x02QP\xA1\x03", "[0]>> VIEW PARAMETERS <<\n[255]<02>QP<A1><03>\n",
+     "Ask the KRT 418 about all actual Parameters"},
+    {"SetDefaults",
+     "\x02"
+     "CD\x87\x03",
+     "[0]>> SET DEFAULTS <<\n[255]<02>CD<87><03>\n",
+     "Set the KRT418 to the factory default parameters"},
+    {"NewSession",
+     "\x02"
+     "CS\x96\x03",
+     "[0]>> NEW SESSION <<\n[255]<02>CS<96><03>\n", nullptr},
+    {"UploadTimes",
+     "\x02"
+     "CU\x98\x03",
+     "[0]>> UPLOAD TIMES <<\n[255]<02>CU<98><03>\n", nullptr},
+    {"UploadPrint",
+     "\x02"
+     "CA\x84\x03",
+     "[0]>> UPLOAD TIMES & PRINT <<\n[255]<02>CA<84><03>\n", nullptr},
+    {"ClearMemory",
+     "\x02"
+     "CC\x86\x03",
+     "[0]>> CLEAR MEMORY <<\n[255]<02>CC<86><03>\n", nullptr},
+};
+} // namespace
+
 class TestLink : public QObject {
     Q_OBJECT
 
@@ -31,48 +71,29 @@ private slots:
         platform::resetSeams();
     }
 
-    // Every fixed command control: title in black, the exact frame on the
+    // Every fixed command button of the table has its row here, and every
+    // row here is such a button.
+    void everyCommandButtonHasItsGoldenRow() {
+        QStringList table, golden;
+        for (const controls::Control& c : controls::table())
+            if (c.command && c.kind == controls::Kind::Button) table << QString::fromLatin1(c.name);
+        for (const Golden& g : kGolden)
+            golden << QString::fromLatin1(g.control);
+        table.sort();
+        golden.sort();
+        QCOMPARE(golden, table);
+    }
+
+    // Every fixed command button: title in black, the exact frame on the
     // line, the image in red.
     void fixedCommandButtons_data() {
         QTest::addColumn<QString>("control");
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("help");
-        const QString none;
-        QTest::newRow("GetDate") << "GetDate" << QByteArray("\x02QD\x95\x03")
-                                 << "[0]>> GET DATE <<\n[255]<02>QD<95><03>\n"
-                                 << none;
-        QTest::newRow("MemFree") << "MemFree" << QByteArray("\x02QM\x9E\x03")
-                                 << "[0]>> MEMORY FREE <<\n[255]<02>QM<9E><03>\n"
-                                 << none;
-        QTest::newRow("ViewP") << "ViewP" << QByteArray("\x02QP\xA1\x03")
-                               << "[0]>> VIEW PARAMETERS <<\n[255]<02>QP<A1><03>\n"
-                               << "Ask the KRT 418 about all actual Parameters";
-        QTest::newRow("SetDefaults") << "SetDefaults"
-                                     << QByteArray("\x02"
-                                                   "CD\x87\x03")
-                                     << "[0]>> SET DEFAULTS <<\n[255]<02>CD<87><03>\n"
-                                     << "Set the KRT418 to the factory default parameters";
-        QTest::newRow("NewSession") << "NewSession"
-                                    << QByteArray("\x02"
-                                                  "CS\x96\x03")
-                                    << "[0]>> NEW SESSION <<\n[255]<02>CS<96><03>\n"
-                                    << none;
-        QTest::newRow("UploadTimes") << "UploadTimes"
-                                     << QByteArray("\x02"
-                                                   "CU\x98\x03")
-                                     << "[0]>> UPLOAD TIMES <<\n[255]<02>CU<98><03>\n"
-                                     << none;
-        QTest::newRow("UploadPrint") << "UploadPrint"
-                                     << QByteArray("\x02"
-                                                   "CA\x84\x03")
-                                     << "[0]>> UPLOAD TIMES & PRINT <<\n[255]<02>CA<84><03>\n"
-                                     << none;
-        QTest::newRow("ClearMemory") << "ClearMemory"
-                                     << QByteArray("\x02"
-                                                   "CC\x86\x03")
-                                     << "[0]>> CLEAR MEMORY <<\n[255]<02>CC<86><03>\n"
-                                     << none;
+        for (const Golden& g : kGolden)
+            QTest::newRow(g.control) << g.control << QByteArray(g.bytes) << g.field
+                                     << (g.help ? QString::fromLatin1(g.help) : QString());
     }
     void fixedCommandButtons() {
         QFETCH(QString, control);

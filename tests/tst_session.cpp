@@ -204,7 +204,7 @@ private slots:
 
         // The lock time dialog, for each group of inputs.
         struct Lock {
-            QPushButton* RDData::*opener;
+            QPushButton* const RDData::*opener;
             const char* typed;
             int unit; // OTime index: 0 seconds, 1 tenths
             int index;

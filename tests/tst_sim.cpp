@@ -3,6 +3,7 @@
 
 #include "device.h"
 #include "framereader.h"
+#include "link/frame.h"
 #include "server.h"
 
 #include <QElapsedTimer>
@@ -231,6 +232,14 @@ private slots:
         if (line >= 0) expected[line] = shown;
         QCOMPARE(a.accepted, line >= 0);
         QCOMPARE(d.report(), expected);
+    }
+
+    // The emulator knows the program's whole command set.
+    void everyCommandOfTheTableIsTaken() {
+        for (const krt::Command& c : krt::commandTable()) {
+            Device d;
+            QVERIFY2(d.command(c.payload).accepted, c.payload);
+        }
     }
 
     void dateIsSetAndRuns() {

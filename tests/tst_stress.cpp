@@ -3,6 +3,7 @@
 // hostile operator input. Each case is bounded well under a minute.
 
 #include "datawindow/colours.h"
+#include "datawindow/controltable.h"
 #include "dialogs/locktime.h"
 #include "dialogs/manualwindow.h"
 #include "dialogs/setdatew.h"
@@ -397,26 +398,18 @@ private slots:
         FieldLog log(w->Text1, stream);
 
         // Every sending control of the window, clicked in turn every few ms.
-        const QList<QAbstractButton*> controls = {
-            w->GetDate,     w->MemFree,     w->ViewP,       w->SetDefaults, w->NewSession,
-            w->UploadTimes, w->UploadPrint, w->ClearMemory, w->buzzer,      w->lockinput};
-        const QHash<QAbstractButton*, krt::Cmd> commands = {
-            {w->GetDate, krt::Cmd::GetDate},         {w->MemFree, krt::Cmd::MemFree},
-            {w->ViewP, krt::Cmd::ViewParameters},    {w->SetDefaults, krt::Cmd::SetDefaults},
-            {w->NewSession, krt::Cmd::NewSession},   {w->UploadTimes, krt::Cmd::UploadTimes},
-            {w->UploadPrint, krt::Cmd::UploadPrint}, {w->ClearMemory, krt::Cmd::ClearMemory}};
+        QList<QAbstractButton*> senders;
+        for (const controls::Control& c : controls::table())
+            if (c.command) senders << w->findChild<QAbstractButton*>(c.name);
+        QVERIFY(!senders.contains(nullptr));
         QList<krt::Cmd> sent;
         int next = 0;
         QTimer clicker;
         QObject::connect(&clicker, &QTimer::timeout, [&] {
-            QAbstractButton* b = controls[next++ % controls.size()];
+            QAbstractButton* b = senders[next++ % senders.size()];
             clickOn(b);
-            if (b == w->buzzer)
-                sent << (w->buzzer->isChecked() ? krt::Cmd::BuzzerOn : krt::Cmd::BuzzerOff);
-            else if (b == w->lockinput)
-                sent << (w->lockinput->isChecked() ? krt::Cmd::LockInputs : krt::Cmd::UnlockInputs);
-            else
-                sent << commands.value(b);
+            // What its row says it sends, a box's by the tick the click left.
+            sent << *controls::commandFor(*controls::find(b->objectName()), b->isChecked());
         });
         // The device takes in what the program sends while it floods, as a
         // real one does; the program's frames never wait for a full line.

@@ -13,11 +13,51 @@
 #include <QFile>
 #include <QLoggingCategory>
 #include <QRegularExpression>
+#include <QSet>
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <iterator>
 #include <memory>
 #include <unistd.h>
+
+namespace {
+// What each command puts on the line and in the field, by command: its
+// payload and checksum, and its title line.
+struct Golden {
+    krt::Cmd id;
+    const char* payload;
+    int checksum;
+    const char* title;
+};
+using krt::Cmd;
+const Golden kGolden[] = {
+    {Cmd::GetDate, "QD", 0x95, ">> GET DATE <<"},
+    {Cmd::MemFree, "QM", 0x9E, ">> MEMORY FREE <<"},
+    {Cmd::ViewParameters, "QP", 0xA1, ">> VIEW PARAMETERS <<"},
+    {Cmd::NewSession, "CS", 0x96, ">> NEW SESSION <<"},
+    {Cmd::UploadTimes, "CU", 0x98, ">> UPLOAD TIMES <<"},
+    {Cmd::UploadPrint, "CA", 0x84, ">> UPLOAD TIMES & PRINT <<"},
+    {Cmd::ClearMemory, "CC", 0x86, ">> CLEAR MEMORY <<"},
+    {Cmd::SetDefaults, "CD", 0x87, ">> SET DEFAULTS <<"},
+    {Cmd::BuzzerOn, "PB", 0x92, ">> BUZZER ON <<"},
+    {Cmd::BuzzerOff, "Pb", 0xB2, ">> BUZZER OFF <<"},
+    {Cmd::LockInputs, "Pe", 0xB5, ">> LOCK INPUT 5-16 <<"},
+    {Cmd::UnlockInputs, "PE", 0x95, ">> UNLOCK INPUT 5-16 <<"},
+    {Cmd::Speed9600, "PC", 0x93, ">> PC SPEED 9600 bds <<"},
+    {Cmd::Speed19200, "Pc", 0xB3, ">> PC SPEED 19200 bds <<"},
+    {Cmd::Printer0, "PP0", 0xD0, ">> SET PRINTER : S <<"},
+    {Cmd::Printer1, "PP1", 0xD1, ">> SET PRINTER : 1/10 S <<"},
+    {Cmd::Printer2, "PP2", 0xD2, ">> SET PRINTER : 1/100 S <<"},
+    {Cmd::Printer3, "PP3", 0xD3, ">> SET PRINTER : 1/1'000 S <<"},
+    {Cmd::Printer4, "PP4", 0xD4, ">> SET PRINTER : 1/10'000 S <<"},
+    {Cmd::RunTimeOff, "Pl", 0xBC, ">> SET RUN SELECTION : OFF <<"},
+    {Cmd::RunTimeTenths, "PL", 0x9C, ">> SET RUN SELECTION : 1/10 S <<"},
+    {Cmd::LinkPrinter, "LP", 0x9C, ">> LINK PRINTER <<"},
+    {Cmd::LinkLine, "LL", 0x98, ">> LINK LINE <<"},
+    {Cmd::LinkOff, "LX", 0xA4, ">> LINK OFF <<"},
+};
+} // namespace
 
 class TestWire : public QObject {
     Q_OBJECT
@@ -125,21 +165,34 @@ private slots:
         QCOMPARE(transformChunk("\x06x\x06"), QString("<ACK>\r\nx\x06"));
     }
 
+    void everyCommandHasOneGoldenRow() {
+        QSet<int> ids;
+        for (const Golden& g : kGolden)
+            ids.insert(int(g.id));
+        QCOMPARE(ids.size(), int(std::size(kGolden)));
+        QCOMPARE(ids.size(), int(krt::Cmd::Count));
+    }
+
     void tableConstantsFollowTheRule_data() {
         QTest::addColumn<int>("id");
+        QTest::addColumn<QByteArray>("payload");
         QTest::addColumn<int>("checksum");
-        const int sums[] = {0x95, 0x9E, 0xA1, 0x96, 0x98, 0x84, 0x86, 0x87, 0x92, 0xB2, 0xB5, 0x95,
-                            0x93, 0xB3, 0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xBC, 0x9C, 0x9C, 0x98, 0xA4};
-        static_assert(sizeof sums / sizeof sums[0] == int(krt::Cmd::Count));
-        for (int i = 0; i < int(krt::Cmd::Count); ++i)
-            QTest::newRow(krt::commandTable()[i].payload) << i << sums[i];
+        QTest::addColumn<QByteArray>("title");
+        for (const Golden& g : kGolden)
+            QTest::newRow(g.payload)
+                << int(g.id) << QByteArray(g.payload) << g.checksum << QByteArray(g.title);
     }
     void tableConstantsFollowTheRule() {
         QFETCH(int, id);
+        QFETCH(QByteArray, payload);
         QFETCH(int, checksum);
+        QFETCH(QByteArray, title);
         const krt::Command& c = krt::command(krt::Cmd(id));
         QCOMPARE(int(c.id), id);
+        QCOMPARE(QByteArray(c.payload), payload);
         QCOMPARE(int(krt::frameChecksum(c.payload)), checksum);
+        QCOMPARE(krt::buildFrame(c.payload), '\x02' + payload + char(checksum) + '\x03');
+        QCOMPARE(QByteArray(c.title), title);
         QVERIFY(QByteArray(c.title).startsWith(">> "));
         QVERIFY(QByteArray(c.title).endsWith(" <<"));
     }

@@ -25,12 +25,15 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSet>
 #include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
 #include <map>
 #include <memory>
+#include <optional>
+#include <type_traits>
 #include <utility>
 
 QPointer<RDData> RDData::instance_;
@@ -65,24 +68,48 @@ RDData* RDData::existing() {
     return instance_;
 }
 
+template <typename T> T* RDData::part(const char* name) const {
+    const auto found = parts_.find(QLatin1String(name));
+    T* p = found == parts_.end() ? nullptr : qobject_cast<T*>(found->second);
+    if (!p) qFatal("The data window has no part %s of that kind", name);
+    return p;
+}
+
+// Each named member is bound to the part of its own name.
+#define KRT418_PART(member)                                                                        \
+    member(part<std::remove_pointer_t<std::remove_cv_t<decltype(member)>>>(#member))
+
 RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
-    : QWidget(nullptr), ports_(std::move(ports)) {
+    : QWidget(nullptr), parts_(makeParts(this)), KRT418_PART(FrameQuery), KRT418_PART(GetDate),
+      KRT418_PART(MemFree), KRT418_PART(ViewP), KRT418_PART(FrameCommands), KRT418_PART(SetDate),
+      KRT418_PART(SetDefaults), KRT418_PART(NewSession), KRT418_PART(UploadTimes),
+      KRT418_PART(UploadPrint), KRT418_PART(ClearMemory), KRT418_PART(FrameBuzzer),
+      KRT418_PART(buzzer), KRT418_PART(FrameLockInput), KRT418_PART(lockinput),
+      KRT418_PART(FrameIO), KRT418_PART(Manual), KRT418_PART(FrameLockTimes), KRT418_PART(Channel1),
+      KRT418_PART(Channel4), KRT418_PART(Others), KRT418_PART(Lch1), KRT418_PART(Lch4),
+      KRT418_PART(Lothers), KRT418_PART(FrameRunTime), KRT418_PART(AccuracyR),
+      KRT418_PART(TaccuracyR), KRT418_PART(FramePrinter), KRT418_PART(AccuracyP),
+      KRT418_PART(TaccuracyP), KRT418_PART(FramePort), Option1{part<QRadioButton>("Option1_0"),
+                                                               part<QRadioButton>("Option1_1")},
+      KRT418_PART(Command2), KRT418_PART(Command6), KRT418_PART(scroll), KRT418_PART(Label1),
+      KRT418_PART(Command5), KRT418_PART(Shape2), KRT418_PART(Text1), KRT418_PART(Command3),
+      KRT418_PART(Command1), KRT418_PART(Myhelp), KRT418_PART(Timer1), KRT418_PART(MSComm1),
+      ports_(std::move(ports)), find_(part<FieldFind>("FieldFind")) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Read Data"));
     setObjectName(QStringLiteral("RDData"));
-    MSComm1 = new SerialPortComponent(this);
     MSComm1->setBindings(ports_);
-    Timer1 = new QTimer(this);
     // "1 ms, or the shortest tick the platform gives": a zero timer, and it
     // runs only while bytes are waiting, so an idle line costs nothing.
     Timer1->setInterval(0);
-    buildLayout();
     connectHandlers();
     installCursors();
     installContextHelp();
     watchOperatorInput();
     timer1Enabled_ = true;
 }
+
+#undef KRT418_PART
 
 void RDData::closeEvent(QCloseEvent* event) {
     // A file dialog (ours or the manual window's) stands on this window:
@@ -119,40 +146,21 @@ void RDData::unload() {
 
 namespace {
 
-QLabel* displayLabel(const char* name, QWidget* parent) {
+QLabel* displayLabel(QWidget* parent) {
     auto* l = new QLabel(parent);
-    l->setObjectName(QString::fromLatin1(name));
     l->setFrameShape(QFrame::Box);
     l->setAlignment(Qt::AlignCenter);
     l->setMinimumHeight(l->fontMetrics().height() + 4);
     return l;
 }
 
-} // namespace
-
-QWidget* RDData::control(const controls::Control& c) const {
-    using controls::Kind;
-    switch (c.kind) {
-    case Kind::Button:
-        return this->*c.button;
-    case Kind::CheckBox:
-        return this->*c.box;
-    case Kind::Option:
-        return Option1[size_t(c.option)];
-    case Kind::DisplayLabel:
-        return this->*c.label;
-    case Kind::Field:
-        break;
-    }
-    return Text1;
-}
-
-QWidget* RDData::makeControl(const controls::Control& c, QWidget* parent) {
+QWidget* makeControl(const controls::Control& c, QWidget* parent) {
     using controls::Kind;
     const QString caption = QString::fromLatin1(c.caption ? c.caption : "");
+    QWidget* made = nullptr;
     switch (c.kind) {
     case Kind::Button:
-        this->*c.button = namedButton(caption, QString::fromLatin1(c.name), parent);
+        made = namedButton(caption, QString::fromLatin1(c.name), parent);
         break;
     case Kind::CheckBox: {
         auto* box = new QCheckBox(caption, parent);
@@ -161,42 +169,54 @@ QWidget* RDData::makeControl(const controls::Control& c, QWidget* parent) {
         if (auto* frame = qobject_cast<QGroupBox*>(parent))
             box->setAccessibleDescription(frame->title());
         box->setChecked(c.state == controls::State::Ticked);
-        this->*c.box = box;
+        made = box;
         break;
     }
     case Kind::Option:
-        Option1[size_t(c.option)] = new QRadioButton(caption, parent);
-        Option1[size_t(c.option)]->setAccessibleName(caption);
+        made = new QRadioButton(caption, parent);
+        made->setAccessibleName(caption);
         break;
     case Kind::DisplayLabel:
-        this->*c.label = displayLabel(c.name, parent);
+        made = displayLabel(parent);
         break;
     case Kind::Field:
-        Text1 = new RichTextField(parent);
-        Text1->setAccessibleName(caption);
-        Text1->setMinimumSize(265, 297);
+        made = new RichTextField(parent);
+        made->setAccessibleName(caption);
+        made->setMinimumSize(265, 297);
         break;
     }
-    QWidget* made = control(c);
     made->setObjectName(QString::fromLatin1(c.name));
     if (c.state == controls::State::Disabled) made->setEnabled(false);
     return made;
 }
 
-void RDData::buildLayout() {
+} // namespace
+
+QWidget* RDData::control(const controls::Control& c) const {
+    return part<QWidget>(c.name);
+}
+
+std::map<QString, QObject*> RDData::makeParts(QWidget* window) {
     using controls::Place;
+    std::map<QString, QObject*> parts;
+    const auto add = [&parts](QObject* made, const char* name) {
+        made->setObjectName(QString::fromLatin1(name));
+        parts[made->objectName()] = made;
+    };
+    add(new SerialPortComponent(window), "MSComm1");
+    add(new QTimer(window), "Timer1");
+
     std::map<Place, QWidget*> containers;
     for (const controls::Group& g : controls::groups()) {
-        auto* frame = new QGroupBox(QString::fromLatin1(g.caption), this);
-        frame->setObjectName(QString::fromLatin1(g.name));
+        auto* frame = new QGroupBox(QString::fromLatin1(g.caption), window);
         frame->setAccessibleName(frame->title());
-        this->*g.member = frame;
+        add(frame, g.name);
         containers[g.place] = frame;
     }
-    Shape2 = new QFrame(this);
-    Shape2->setObjectName(QStringLiteral("Shape2"));
-    Shape2->setFrameShape(QFrame::Box);
-    containers[Place::Field] = Shape2;
+    auto* shape2 = new QFrame(window);
+    shape2->setFrameShape(QFrame::Box);
+    add(shape2, "Shape2");
+    containers[Place::Field] = shape2;
     auto* fieldHeader = new QGridLayout;
     auto* fieldFooter = new QGridLayout;
 
@@ -206,71 +226,76 @@ void RDData::buildLayout() {
     QWidget* previous = nullptr;
     for (const controls::Control& c : controls::table()) {
         const auto container = containers.find(c.place);
-        QWidget* parent = container == containers.end() ? this : container->second;
+        QWidget* parent = container == containers.end() ? window : container->second;
         QGridLayout*& grid = grids[c.place];
         if (!grid) grid = new QGridLayout(parent);
         QWidget* made = makeControl(c, parent);
+        add(made, c.name);
         grid->addWidget(made, c.row, c.column);
         // The tab order is the order of the table.
         if (c.kind == controls::Kind::DisplayLabel) continue;
-        if (previous) setTabOrder(previous, made);
+        if (previous) QWidget::setTabOrder(previous, made);
         previous = made;
     }
     grids[Place::Port]->setColumnStretch(1, 1);
     fieldFooter->setColumnStretch(1, 1);
 
-    Label1 = new QLabel(QStringLiteral("Data from/to KRT 418"), this);
-    Label1->setObjectName(QStringLiteral("Label1"));
-    QFont bold = Label1->font();
+    auto* label1 = new QLabel(QStringLiteral("Data from/to KRT 418"), window);
+    add(label1, "Label1");
+    QFont bold = label1->font();
     bold.setBold(true);
-    Label1->setFont(bold);
-    fieldHeader->addWidget(Label1, 0, 0);
+    label1->setFont(bold);
+    fieldHeader->addWidget(label1, 0, 0);
     fieldHeader->setColumnStretch(0, 1);
 
-    Myhelp = new QLabel(this);
-    Myhelp->setObjectName(QStringLiteral("Myhelp"));
-    Myhelp->setFrameShape(QFrame::Box);
-    Myhelp->setAutoFillBackground(true);
-    QPalette helpPalette = Myhelp->palette();
+    auto* help = new QLabel(window);
+    add(help, "Myhelp");
+    help->setFrameShape(QFrame::Box);
+    help->setAutoFillBackground(true);
+    QPalette helpPalette = help->palette();
     helpPalette.setColor(QPalette::Window, QColor(0x80, 0x80, 0x80));
     helpPalette.setColor(QPalette::WindowText, Qt::white);
-    Myhelp->setPalette(helpPalette);
-    Myhelp->setAccessibleDescription(QStringLiteral("Help"));
+    help->setPalette(helpPalette);
+    help->setAccessibleDescription(QStringLiteral("Help"));
 
     // Left: the command groups, as the operator reads them top to bottom.
+    const auto frame = [&containers](Place place) { return containers.at(place); };
     auto* left = new QVBoxLayout;
-    left->addWidget(FrameQuery);
-    left->addWidget(FrameCommands);
+    left->addWidget(frame(Place::Query));
+    left->addWidget(frame(Place::Commands));
     auto* switches = new QHBoxLayout;
-    switches->addWidget(FrameBuzzer);
-    switches->addWidget(FrameLockInput);
-    switches->addWidget(FrameIO);
+    switches->addWidget(frame(Place::Buzzer));
+    switches->addWidget(frame(Place::LockInput));
+    switches->addWidget(frame(Place::IO));
     left->addLayout(switches);
-    left->addWidget(FrameLockTimes);
+    left->addWidget(frame(Place::LockTimes));
     auto* accuracies = new QHBoxLayout;
-    accuracies->addWidget(FrameRunTime);
-    accuracies->addWidget(FramePrinter);
+    accuracies->addWidget(frame(Place::RunTime));
+    accuracies->addWidget(frame(Place::Printer));
     accuracies->addStretch(1);
     left->addLayout(accuracies);
-    left->addWidget(FramePort);
+    left->addWidget(frame(Place::Port));
     left->addStretch(1);
 
     // Right: the data field with its own controls around it, and the find
     // bar under it while it is open.
-    find_ = new FieldFind(Text1, this);
-    Text1->setToolTip(QStringLiteral("Ctrl+F finds a text in this field"));
+    auto* field = qobject_cast<RichTextField*>(parts.at(QStringLiteral("Text1")));
+    auto* find = new FieldFind(field, window);
+    add(find, "FieldFind");
+    field->setToolTip(QStringLiteral("Ctrl+F finds a text in this field"));
     auto* right = new QVBoxLayout;
     right->addLayout(fieldHeader);
-    right->addWidget(Shape2, 1);
-    right->addWidget(find_->bar());
+    right->addWidget(shape2, 1);
+    right->addWidget(find->bar());
     right->addLayout(fieldFooter);
 
     auto* columns = new QHBoxLayout;
     columns->addLayout(left, 0);
     columns->addLayout(right, 1);
-    auto* outer = new QVBoxLayout(this);
+    auto* outer = new QVBoxLayout(window);
     outer->addLayout(columns, 1);
-    outer->addWidget(Myhelp);
+    outer->addWidget(help);
+    return parts;
 }
 
 void RDData::connectHandlers() {
@@ -285,16 +310,47 @@ void RDData::connectHandlers() {
         if (scroll->isChecked()) Text1->setSelStart(Text1->length());
     });
 
+    // The controls with a behaviour of their own; every other row that
+    // names a command sends it as it stands.
+    struct Handler {
+        const char* control;
+        void (RDData::*slot)();
+    };
+    static const Handler ownHandlers[] = {
+        {"ViewP", &RDData::ViewP_Click},
+        {"SetDefaults", &RDData::SetDefaults_Click},
+        {"ClearMemory", &RDData::ClearMemory_Click},
+        {"SetDate", &RDData::SetDate_Click},
+        {"Manual", &RDData::Manual_Click},
+        {"Channel1", &RDData::Channel1_Click},
+        {"Channel4", &RDData::Channel4_Click},
+        {"Others", &RDData::Others_Click},
+        {"AccuracyR", &RDData::AccuracyR_Click},
+        {"AccuracyP", &RDData::AccuracyP_Click},
+        {"Command2", &RDData::Command2_Click},
+        {"Command6", &RDData::Command6_Click},
+        {"Command5", &RDData::Command5_Click},
+        {"Command3", &RDData::Command3_Click},
+        {"Command1", &RDData::Command1_Click},
+    };
+    QSet<QString> handled;
+    for (const Handler& h : ownHandlers) {
+        connect(part<QPushButton>(h.control), &QPushButton::clicked, this, h.slot);
+        handled.insert(QLatin1String(h.control));
+    }
     for (const controls::Control& c : controls::table()) {
         if (c.kind == controls::Kind::Option) {
             connectPortOption(c.option);
-        } else if (c.handler && c.kind == controls::Kind::Button) {
-            connect(this->*c.button, &QPushButton::clicked, this, c.handler);
-        } else if (c.handler && c.kind == controls::Kind::CheckBox) {
+        } else if (!c.command || handled.contains(QLatin1String(c.name))) {
+            continue;
+        } else if (auto* box = qobject_cast<QCheckBox*>(control(c))) {
             // Whatever changes a box for the operator (mouse, keyboard,
             // assistive technology) sends, as a click does; the program
             // never sets them itself.
-            connect(this->*c.box, &QCheckBox::toggled, this, c.handler);
+            connect(box, &QCheckBox::toggled, this, [this, box] { sendCommandOf(box); });
+        } else {
+            auto* button = part<QPushButton>(c.name);
+            connect(button, &QPushButton::clicked, this, [this, button] { sendCommandOf(button); });
         }
     }
     installPortMenus();
@@ -457,51 +513,54 @@ void RDData::onPortLost(PortError number, const QString&) {
     if (number == PortError::DeviceLost) watchForLostDevice();
 }
 
-namespace {
-bool sendCommand(RDData* w, krt::Cmd id) {
-    const krt::Command& c = krt::command(id);
-    return w->sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
+bool RDData::sendCommandOf(const QAbstractButton* control) {
+    const controls::Control* row = controls::find(control->objectName());
+    const std::optional<krt::Cmd> id =
+        row ? controls::commandFor(*row, control->isChecked()) : std::nullopt;
+    if (!id) return false;
+    const krt::Command& c = krt::command(*id);
+    return sendFixedCommand(QString::fromLatin1(c.title), QByteArray(c.payload));
 }
-} // namespace
 
+// The fixed command buttons send from their rows; these slots are the same
+// sends for a caller of the handler by name.
 void RDData::GetDate_Click() {
-    sendCommand(this, krt::Cmd::GetDate);
+    sendCommandOf(GetDate);
 }
 void RDData::MemFree_Click() {
-    sendCommand(this, krt::Cmd::MemFree);
+    sendCommandOf(MemFree);
 }
 void RDData::NewSession_Click() {
-    sendCommand(this, krt::Cmd::NewSession);
+    sendCommandOf(NewSession);
 }
 void RDData::UploadTimes_Click() {
-    sendCommand(this, krt::Cmd::UploadTimes);
+    sendCommandOf(UploadTimes);
 }
 void RDData::UploadPrint_Click() {
-    sendCommand(this, krt::Cmd::UploadPrint);
+    sendCommandOf(UploadPrint);
 }
+void RDData::buzzer_Click() {
+    sendCommandOf(buzzer);
+}
+void RDData::lockinput_Click() {
+    sendCommandOf(lockinput);
+}
+
 void RDData::ClearMemory_Click() {
     // The one button that destroys the operator's work: it asks first.
     if (platform::confirm(this, QStringLiteral("Clear memory"),
                           QStringLiteral("Erase every time stored in the KRT 418?")))
-        sendCommand(this, krt::Cmd::ClearMemory);
+        sendCommandOf(ClearMemory);
 }
 
 void RDData::ViewP_Click() {
-    if (!sendCommand(this, krt::Cmd::ViewParameters)) return;
+    if (!sendCommandOf(ViewP)) return;
     Myhelp->setText(QStringLiteral("Ask the KRT 418 about all actual Parameters"));
 }
 
 void RDData::SetDefaults_Click() {
-    if (!sendCommand(this, krt::Cmd::SetDefaults)) return;
+    if (!sendCommandOf(SetDefaults)) return;
     Myhelp->setText(QStringLiteral("Set the KRT418 to the factory default parameters"));
-}
-
-void RDData::buzzer_Click() {
-    sendCommand(this, buzzer->isChecked() ? krt::Cmd::BuzzerOn : krt::Cmd::BuzzerOff);
-}
-
-void RDData::lockinput_Click() {
-    sendCommand(this, lockinput->isChecked() ? krt::Cmd::LockInputs : krt::Cmd::UnlockInputs);
 }
 
 void RDData::Command5_Click() {

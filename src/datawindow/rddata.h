@@ -23,9 +23,12 @@
 #include "session/options.h"
 
 #include <QList>
+#include <QObject>
 #include <QPointer>
+#include <QString>
 #include <QWidget>
 #include <array>
+#include <map>
 #include <memory>
 
 namespace controls {
@@ -38,6 +41,7 @@ class FieldFind;
 class Journal;
 class LostDeviceWatch;
 class OperatorInput;
+class QAbstractButton;
 class QCheckBox;
 class QFrame;
 class QGroupBox;
@@ -51,6 +55,10 @@ enum class PortError;
 
 class RDData : public QWidget {
     Q_OBJECT
+    // What the window is made of (makeParts), by object name. Declared first,
+    // so the named members below are bound to it.
+    const std::map<QString, QObject*> parts_;
+
 public:
     // The live data window, created (and loaded) on first use with the
     // run's port bindings (the operator's choices in it are kept there) and
@@ -106,51 +114,53 @@ public:
     // The remembered port number (0 until the first successful port choice).
     static qint16 rememberedPort;
 
-    // Controls, by their names.
-    QGroupBox* FrameQuery = nullptr;
-    QPushButton* GetDate = nullptr;
-    QPushButton* MemFree = nullptr;
-    QPushButton* ViewP = nullptr;
-    QGroupBox* FrameCommands = nullptr;
-    QPushButton* SetDate = nullptr;
-    QPushButton* SetDefaults = nullptr;
-    QPushButton* NewSession = nullptr;
-    QPushButton* UploadTimes = nullptr;
-    QPushButton* UploadPrint = nullptr;
-    QPushButton* ClearMemory = nullptr;
-    QGroupBox* FrameBuzzer = nullptr;
-    QCheckBox* buzzer = nullptr;
-    QGroupBox* FrameLockInput = nullptr;
-    QCheckBox* lockinput = nullptr;
-    QGroupBox* FrameIO = nullptr;
-    QPushButton* Manual = nullptr;
-    QGroupBox* FrameLockTimes = nullptr;
-    QPushButton* Channel1 = nullptr;
-    QPushButton* Channel4 = nullptr;
-    QPushButton* Others = nullptr;
-    QLabel* Lch1 = nullptr;
-    QLabel* Lch4 = nullptr;
-    QLabel* Lothers = nullptr;
-    QGroupBox* FrameRunTime = nullptr;
-    QPushButton* AccuracyR = nullptr;
-    QLabel* TaccuracyR = nullptr;
-    QGroupBox* FramePrinter = nullptr;
-    QPushButton* AccuracyP = nullptr;
-    QLabel* TaccuracyP = nullptr;
-    QGroupBox* FramePort = nullptr;
-    std::array<QRadioButton*, 2> Option1{};
-    QPushButton* Command2 = nullptr;
-    QPushButton* Command6 = nullptr;
-    QCheckBox* scroll = nullptr;
-    QLabel* Label1 = nullptr;
-    QPushButton* Command5 = nullptr;
-    QFrame* Shape2 = nullptr;
-    RichTextField* Text1 = nullptr;
-    QPushButton* Command3 = nullptr;
-    QPushButton* Command1 = nullptr;
-    QLabel* Myhelp = nullptr;
-    QTimer* Timer1 = nullptr;
-    SerialPortComponent* MSComm1 = nullptr;
+    // Controls, by their names: the widgets made from the table of controls
+    // (controltable.h) and around it. Bound once at construction; the widgets
+    // are reached through them, never replaced.
+    QGroupBox* const FrameQuery;
+    QPushButton* const GetDate;
+    QPushButton* const MemFree;
+    QPushButton* const ViewP;
+    QGroupBox* const FrameCommands;
+    QPushButton* const SetDate;
+    QPushButton* const SetDefaults;
+    QPushButton* const NewSession;
+    QPushButton* const UploadTimes;
+    QPushButton* const UploadPrint;
+    QPushButton* const ClearMemory;
+    QGroupBox* const FrameBuzzer;
+    QCheckBox* const buzzer;
+    QGroupBox* const FrameLockInput;
+    QCheckBox* const lockinput;
+    QGroupBox* const FrameIO;
+    QPushButton* const Manual;
+    QGroupBox* const FrameLockTimes;
+    QPushButton* const Channel1;
+    QPushButton* const Channel4;
+    QPushButton* const Others;
+    QLabel* const Lch1;
+    QLabel* const Lch4;
+    QLabel* const Lothers;
+    QGroupBox* const FrameRunTime;
+    QPushButton* const AccuracyR;
+    QLabel* const TaccuracyR;
+    QGroupBox* const FramePrinter;
+    QPushButton* const AccuracyP;
+    QLabel* const TaccuracyP;
+    QGroupBox* const FramePort;
+    const std::array<QRadioButton*, 2> Option1;
+    QPushButton* const Command2;
+    QPushButton* const Command6;
+    QCheckBox* const scroll;
+    QLabel* const Label1;
+    QPushButton* const Command5;
+    QFrame* const Shape2;
+    RichTextField* const Text1;
+    QPushButton* const Command3;
+    QPushButton* const Command1;
+    QLabel* const Myhelp;
+    QTimer* const Timer1;
+    SerialPortComponent* const MSComm1;
 
 public slots:
     void Form_Load();
@@ -201,11 +211,16 @@ private:
     explicit RDData(std::shared_ptr<krt::PortBindings> ports);
     // The session journal, fed by the data field (journalhookup.cpp).
     void startJournal(const krt::JournalOptions& options);
-    // Made from the table of controls (controltable.h).
-    void buildLayout();
-    QWidget* makeControl(const controls::Control& c, QWidget* parent);
+    // The controls of the table in the grids of their places, the frames,
+    // the help line, the port and the receive timer, all in their layout.
+    static std::map<QString, QObject*> makeParts(QWidget* window);
+    // The part of that name, of that kind (it must be there).
+    template <typename T> T* part(const char* name) const;
     QWidget* control(const controls::Control& c) const;
     void connectHandlers();
+    // Sends the fixed command the control's row names (a box's by its new
+    // tick), as the window's buttons send. False when nothing went out.
+    bool sendCommandOf(const QAbstractButton* control);
     void connectPortOption(int index);
     void installContextHelp();
     void installCursors();
@@ -244,7 +259,7 @@ private:
     bool quietInsert_ = false;
     OperatorInput* operatorInput_ = nullptr;
     // Find in the data field: Ctrl+F, the bar under the field.
-    FieldFind* find_ = nullptr;
+    FieldFind* const find_;
     // The last receive pass took a bulk of text: a flood is on.
     bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.
