@@ -4,10 +4,10 @@
 #include "linetimes.h"
 #include "procstats.h"
 
-#include "datawindow/colours.h"
-#include "datawindow/logfinder.h"
+#include "logview/colours.h"
+#include "logview/logfinder.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "link/frame.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"

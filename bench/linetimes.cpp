@@ -2,7 +2,7 @@
 
 #include "linedevice.h"
 
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 
 #include <QCoreApplication>
 #include <QPaintEvent>

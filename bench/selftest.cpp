@@ -3,7 +3,7 @@
 #include "linedevice.h"
 #include "linetimes.h"
 
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 
 #include <QElapsedTimer>
 #include <QEventLoop>

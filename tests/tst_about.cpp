@@ -1,7 +1,7 @@
 // The About box, opened from the main window: its scrolling credits line,
 // its blinking title and its lifecycle.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "shell/about.h"
 #include "shell/krt418.h"
 #include "testsupport.h"

@@ -1,6 +1,6 @@
 // Keyboard and assistive-technology use of the main and data windows.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "shell/krt418.h"

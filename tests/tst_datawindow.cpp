@@ -1,8 +1,8 @@
 // The data window's start-up, its data field and the receive loop, against a
 // fake device on a pseudo-terminal.
 
-#include "datawindow/colours.h"
-#include "datawindow/richtextfield.h"
+#include "logview/colours.h"
+#include "logview/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "dialogs/locktime.h"
 #include "fakedevice.h"

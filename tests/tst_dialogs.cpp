@@ -2,7 +2,7 @@
 // what the data field and the data window's labels show, and the dialogs'
 // life from opening to unloading.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "dialogs/locktime.h"
 #include "dialogs/setdatew.h"
 #include "dialogs/waccuracyp.h"

@@ -1,9 +1,9 @@
 // Find in the data field: the search over the store, and the find bar.
 
-#include "datawindow/colours.h"
-#include "datawindow/findbar.h"
-#include "datawindow/logfinder.h"
-#include "datawindow/logstore.h"
+#include "logview/colours.h"
+#include "logview/findbar.h"
+#include "logview/logfinder.h"
+#include "logview/logstore.h"
 #include "fakedevice.h"
 #include "testsupport.h"
 

@@ -1,7 +1,7 @@
 // Context help of the data window (the help line under every control) and
 // the cursors that hint at it, with real mouse presses on the real widgets.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "link/serialportcomponent.h"

@@ -1,7 +1,7 @@
 // The session journal (what it holds, how it fails, how the folder is kept in
 // bounds) and the question "Clear memory" asks first.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "link/frame.h"
 #include "session/journal.h"
 #include "testsupport.h"

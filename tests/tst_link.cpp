@@ -1,7 +1,7 @@
 // The port controls of the data window and its fixed commands, against a
 // fake device. The frame layer and the port component alone: tst_wire.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "link/frame.h"

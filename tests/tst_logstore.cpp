@@ -1,6 +1,6 @@
 // The data field's store against a model worked out one character at a time.
-#include "datawindow/linecolumns.h"
-#include "datawindow/logstore.h"
+#include "logview/linecolumns.h"
+#include "logview/logstore.h"
 
 #include <QRandomGenerator>
 

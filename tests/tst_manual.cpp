@@ -1,7 +1,7 @@
 // The manual command window against a fake device: the bytes on the line,
 // their order around the pauses, and the coloured lines in the data field.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "dialogs/manualwindow.h"
 #include "fakedevice.h"
 #include "testsupport.h"

@@ -1,7 +1,7 @@
 // "Clear" and "Save mesures ..." of the data window: what is saved, when
 // saving is offered, and what a failed or cancelled save leaves behind.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "testsupport.h"

@@ -2,7 +2,7 @@
 // line that vanishes mid-flood, commands clicked while the device floods, and
 // hostile operator input. Each case is bounded well under a minute.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "dialogs/locktime.h"
 #include "dialogs/manualwindow.h"

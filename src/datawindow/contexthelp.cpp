@@ -8,7 +8,7 @@
 
 #include "datawindow/controltable.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 
 #include <QCheckBox>
 #include <QCursor>

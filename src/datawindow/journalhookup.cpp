@@ -1,9 +1,9 @@
 // The data window's journal: the session journal fed by the data field's
 // insertions, its failures told in the field.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "platform/seams.h"
 #include "session/journal.h"
 

@@ -1,7 +1,7 @@
 // Port and link control of the data window: port choice, XON/XOFF, line
 // speed and "Close".
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/rddata.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"

@@ -1,9 +1,9 @@
 // Choosing the device behind "Com1" and "Com2": a right click (or the
 // context-menu key) on either option button lists the ports present.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"

@@ -1,9 +1,9 @@
 // The data window's side of a device that comes back: the line that says so,
 // and the receive loop started again.
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "link/lostdevicewatch.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"

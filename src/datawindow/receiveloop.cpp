@@ -1,10 +1,10 @@
 // The receive loop and the change reaction of the data field.
 
-#include "datawindow/colours.h"
-#include "datawindow/fieldfind.h"
+#include "logview/colours.h"
+#include "logview/fieldfind.h"
 #include "datawindow/operatorinput.h"
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
 

@@ -1,7 +1,7 @@
 // Saving the data field to a file.
 
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "link/frame.h"
 #include "platform/seams.h"
 

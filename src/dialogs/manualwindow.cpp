@@ -1,6 +1,6 @@
 #include "dialogs/manualwindow.h"
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "datawindow/rddata.h"
 #include "link/linesettings.h"
 #include "platform/controls.h"

@@ -1,6 +1,6 @@
 #include "shell/about.h"
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "platform/controls.h"
 #include "platform/fonts.h"
 #include "platform/seams.h"

@@ -2,7 +2,7 @@
 // Helpers shared by the test suites.
 
 #include "datawindow/rddata.h"
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 #include "dialogs/openers.h"
 #include "fakedevice.h"
 #include "link/portbinding.h"

@@ -3,7 +3,7 @@
 // field's store, the matches marked in view and counted in steps, so that a
 // field of any size is searched as fast as the operator types.
 
-#include "datawindow/logfinder.h"
+#include "logview/logfinder.h"
 
 #include <QObject>
 #include <QPointer>

@@ -1,7 +1,7 @@
-#include "datawindow/fieldfind.h"
+#include "logview/fieldfind.h"
 
-#include "datawindow/findbar.h"
-#include "datawindow/richtextfield.h"
+#include "logview/findbar.h"
+#include "logview/richtextfield.h"
 
 #include <QApplication>
 

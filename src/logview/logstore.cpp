@@ -1,4 +1,4 @@
-#include "datawindow/logstore.h"
+#include "logview/logstore.h"
 
 #include <QLatin1StringView>
 

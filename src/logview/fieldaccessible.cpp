@@ -6,8 +6,8 @@
 // kAccessibleTextMax characters, so a reader asking for everything gets the
 // start, and never loses its connection.
 
-#include "datawindow/colours.h"
-#include "datawindow/richtextfield.h"
+#include "logview/colours.h"
+#include "logview/richtextfield.h"
 
 #include <QAccessibleWidget>
 #include <QScrollBar>

@@ -6,7 +6,7 @@
 // line: the column is kept every kStride characters into a line, and the
 // open last line's column as it grows.
 
-#include "datawindow/logstore.h"
+#include "logview/logstore.h"
 
 #include <vector>
 

@@ -4,8 +4,8 @@
 // columns on screen, one fixed advance a column, so its cost does not grow
 // with the log nor with the length of a line.
 
-#include "datawindow/linecolumns.h"
-#include "datawindow/logstore.h"
+#include "logview/linecolumns.h"
+#include "logview/logstore.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>

@@ -1,4 +1,4 @@
-#include "datawindow/findbar.h"
+#include "logview/findbar.h"
 
 #include "platform/controls.h"
 

@@ -7,7 +7,7 @@
 // in "aaa") and to run across the store's blocks. Without "Match case" the
 // case of Latin-1 letters is ignored ("é" finds "É").
 
-#include "datawindow/logstore.h"
+#include "logview/logstore.h"
 
 #include <QString>
 

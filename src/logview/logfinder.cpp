@@ -1,4 +1,4 @@
-#include "datawindow/logfinder.h"
+#include "logview/logfinder.h"
 
 #include <QVarLengthArray>
 

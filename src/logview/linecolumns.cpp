@@ -1,4 +1,4 @@
-#include "datawindow/linecolumns.h"
+#include "logview/linecolumns.h"
 
 #include <algorithm>
 #include <cstring>

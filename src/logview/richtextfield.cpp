@@ -1,6 +1,6 @@
-#include "datawindow/richtextfield.h"
+#include "logview/richtextfield.h"
 
-#include "datawindow/colours.h"
+#include "logview/colours.h"
 #include "platform/fonts.h"
 
 #include <QAccessible>
