@@ -4,13 +4,13 @@
 #include "linetimes.h"
 #include "procstats.h"
 
-#include "logview/colours.h"
-#include "logview/logfinder.h"
 #include "datawindow/rddata.h"
-#include "logview/richtextfield.h"
 #include "link/frame.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
+#include "logview/logfinder.h"
+#include "logview/richtextfield.h"
 #include "platform/seams.h"
 
 #include <QApplication>

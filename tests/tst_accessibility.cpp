@@ -1,8 +1,8 @@
 // Keyboard and assistive-technology use of the main and data windows.
 
-#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "fakedevice.h"
+#include "logview/colours.h"
 #include "shell/krt418.h"
 #include "testsupport.h"
 

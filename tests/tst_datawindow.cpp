@@ -1,8 +1,6 @@
 // The data window's start-up, its data field and the receive loop, against a
 // fake device on a pseudo-terminal.
 
-#include "logview/colours.h"
-#include "logview/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "dialogs/locktime.h"
 #include "fakedevice.h"
@@ -11,6 +9,8 @@
 #include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
+#include "logview/richtextfield.h"
 #include "testsupport.h"
 
 #include <QAccessible>

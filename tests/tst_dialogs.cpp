@@ -2,7 +2,6 @@
 // what the data field and the data window's labels show, and the dialogs'
 // life from opening to unloading.
 
-#include "logview/colours.h"
 #include "dialogs/locktime.h"
 #include "dialogs/setdatew.h"
 #include "dialogs/waccuracyp.h"
@@ -10,6 +9,7 @@
 #include "fakedevice.h"
 #include "link/numbertext.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
 #include "testsupport.h"
 
 #include <QGroupBox>

@@ -1,10 +1,10 @@
 // Find in the data field: the search over the store, and the find bar.
 
+#include "fakedevice.h"
 #include "logview/colours.h"
 #include "logview/findbar.h"
 #include "logview/logfinder.h"
 #include "logview/logstore.h"
-#include "fakedevice.h"
 #include "testsupport.h"
 
 #include <QAccessible>

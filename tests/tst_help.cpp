@@ -1,10 +1,10 @@
 // Context help of the data window (the help line under every control) and
 // the cursors that hint at it, with real mouse presses on the real widgets.
 
-#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // The session journal (what it holds, how it fails, how the folder is kept in
 // bounds) and the question "Clear memory" asks first.
 
-#include "logview/colours.h"
 #include "link/frame.h"
+#include "logview/colours.h"
 #include "session/journal.h"
 #include "testsupport.h"
 

@@ -1,11 +1,11 @@
 // The port controls of the data window and its fixed commands, against a
 // fake device. The frame layer and the port component alone: tst_wire.
 
-#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "fakedevice.h"
 #include "link/frame.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

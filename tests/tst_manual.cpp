@@ -1,9 +1,9 @@
 // The manual command window against a fake device: the bytes on the line,
 // their order around the pauses, and the coloured lines in the data field.
 
-#include "logview/colours.h"
 #include "dialogs/manualwindow.h"
 #include "fakedevice.h"
+#include "logview/colours.h"
 #include "testsupport.h"
 
 #include <QLineEdit>

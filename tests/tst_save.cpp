@@ -1,9 +1,9 @@
 // "Clear" and "Save mesures ..." of the data window: what is saved, when
 // saving is offered, and what a failed or cancelled save leaves behind.
 
-#include "logview/colours.h"
 #include "fakedevice.h"
 #include "link/frame.h"
+#include "logview/colours.h"
 #include "testsupport.h"
 
 #include <QComboBox>

@@ -2,7 +2,6 @@
 // line that vanishes mid-flood, commands clicked while the device floods, and
 // hostile operator input. Each case is bounded well under a minute.
 
-#include "logview/colours.h"
 #include "datawindow/controltable.h"
 #include "dialogs/locktime.h"
 #include "dialogs/manualwindow.h"
@@ -14,6 +13,7 @@
 #include "link/linesettings.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
 #include "testsupport.h"
 
 #include <QCheckBox>

@@ -1,8 +1,8 @@
 // The data window's journal: the session journal fed by the data field's
 // insertions, its failures told in the field.
 
-#include "logview/colours.h"
 #include "datawindow/rddata.h"
+#include "logview/colours.h"
 #include "logview/richtextfield.h"
 #include "platform/seams.h"
 #include "session/journal.h"

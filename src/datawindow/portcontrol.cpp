@@ -1,12 +1,12 @@
 // Port and link control of the data window: port choice, XON/XOFF, line
 // speed and "Close".
 
-#include "logview/colours.h"
 #include "datawindow/rddata.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
 
 #include <QPushButton>
 #include <QTimer>

@@ -1,13 +1,13 @@
 // Choosing the device behind "Com1" and "Com2": a right click (or the
 // context-menu key) on either option button lists the ports present.
 
-#include "logview/colours.h"
 #include "datawindow/rddata.h"
-#include "logview/richtextfield.h"
 #include "datawindow/wrappedlines.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"
 #include "link/shownname.h"
+#include "logview/colours.h"
+#include "logview/richtextfield.h"
 
 #include <QActionGroup>
 #include <QInputDialog>

@@ -1,13 +1,13 @@
 // The data window's side of a device that comes back: the line that says so,
 // and the receive loop started again.
 
-#include "logview/colours.h"
 #include "datawindow/rddata.h"
-#include "logview/richtextfield.h"
 #include "link/lostdevicewatch.h"
 #include "link/portbinding.h"
 #include "link/serialportcomponent.h"
 #include "link/shownname.h"
+#include "logview/colours.h"
+#include "logview/richtextfield.h"
 
 void RDData::watchForLostDevice() {
     if (!portWatch_) {

@@ -1,12 +1,12 @@
 // The receive loop and the change reaction of the data field.
 
-#include "logview/colours.h"
-#include "logview/fieldfind.h"
 #include "datawindow/operatorinput.h"
 #include "datawindow/rddata.h"
-#include "logview/richtextfield.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "logview/colours.h"
+#include "logview/fieldfind.h"
+#include "logview/richtextfield.h"
 
 #include <QAbstractSpinBox>
 #include <QApplication>

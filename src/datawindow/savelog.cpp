@@ -1,8 +1,8 @@
 // Saving the data field to a file.
 
 #include "datawindow/rddata.h"
-#include "logview/richtextfield.h"
 #include "link/frame.h"
+#include "logview/richtextfield.h"
 #include "platform/seams.h"
 
 #include <QDir>

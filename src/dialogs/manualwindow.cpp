@@ -1,8 +1,8 @@
 #include "dialogs/manualwindow.h"
 
-#include "logview/colours.h"
 #include "datawindow/rddata.h"
 #include "link/linesettings.h"
+#include "logview/colours.h"
 #include "platform/controls.h"
 #include "platform/regularfile.h"
 #include "platform/seams.h"

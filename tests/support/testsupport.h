@@ -2,10 +2,10 @@
 // Helpers shared by the test suites.
 
 #include "datawindow/rddata.h"
-#include "logview/richtextfield.h"
 #include "dialogs/openers.h"
 #include "fakedevice.h"
 #include "link/portbinding.h"
+#include "logview/richtextfield.h"
 #include "platform/seams.h"
 #include "session/options.h"
 
