@@ -10,6 +10,7 @@
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
 #include "logview/colours.h"
+#include "logview/paintscheduler.h"
 #include "logview/richtextfield.h"
 #include "testsupport.h"
 
@@ -448,6 +449,44 @@ private slots:
         QFile saved(dir.filePath("long.txt"));
         QVERIFY(saved.open(QIODevice::ReadOnly));
         QCOMPARE(saved.readAll(), line + "\r\n\r\n");
+    }
+
+    // The cadence of paints, from the scheduler's own figures, on a clock of
+    // the test's: a line after a quiet spell is painted at once, a stream at
+    // most once an interval, and every change is on screen within the fallback.
+    void paintCadence_data() {
+        QTest::addColumn<int>("everyMs");
+        QTest::newRow("a line every 3 ms") << 3;
+        QTest::newRow("every 33 ms") << 33;
+        QTest::newRow("every 90 ms") << 90;
+    }
+    void paintCadence() {
+        QFETCH(int, everyMs);
+        const qint64 interval = PaintCadence::intervalMs(), fallback = PaintCadence::fallbackMs();
+        QVERIFY(fallback > interval);
+        PaintCadence cadence;
+        std::vector<qint64> paints;
+        qint64 waiting = -1; // the oldest change not yet on screen
+        const auto paint = [&](qint64 at) {
+            QVERIFY2(at - waiting <= fallback, qPrintable(QString::number(at - waiting)));
+            const qint64 previous = paints.empty() ? at - interval : paints.back();
+            QVERIFY2(at - previous >= interval,
+                     qPrintable(QStringLiteral("%1 after %2").arg(at).arg(previous)));
+            paints.push_back(at);
+            cadence.painted(at);
+            waiting = -1;
+        };
+        for (qint64 now = 1000; now < 3000; now += everyMs) {
+            if (cadence.due() && *cadence.due() <= now) paint(*cadence.due()); // a wake-up
+            if (waiting < 0) waiting = now;
+            if (cadence.changed(now) == now) paint(now); // in the pass that brought it
+            if (QTest::currentTestFailed()) return;
+            if (now == 1000) QCOMPARE(paints, std::vector<qint64>{1000});
+        }
+        if (cadence.due()) paint(*cadence.due());
+        QVERIFY(paints.size() >= size_t(2000 / std::max<qint64>(everyMs, fallback)));
+        // After a quiet spell, at once again.
+        QCOMPARE(cadence.changed(paints.back() + 1000), paints.back() + 1000);
     }
 
     // What the program writes never lands on the end of the device's open line.

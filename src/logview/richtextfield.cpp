@@ -1,70 +1,21 @@
 #include "logview/richtextfield.h"
 
 #include "logview/colours.h"
+#include "logview/paintscheduler.h"
 #include "platform/fonts.h"
 
 #include <QAccessible>
 #include <QApplication>
-#include <QClipboard>
-#include <QGlyphRun>
 #include <QKeyEvent>
-#include <QMimeData>
 #include <QPainter>
 #include <QScrollBar>
 #include <QStyle>
 #include <QStyleHints>
 
 #include <algorithm>
-#include <cstring>
 
-namespace {
-// The field's own colours, the same in any theme: black, red and blue text
-// keep on kPaper the contrast they were chosen for (21, 4 and 8.6 to 1), the
-// selection's white text 5.4 to 1 on kSelection.
-const QColor kPaper(255, 255, 255);
-const QColor kCaret(0, 0, 0);
-const QColor kSelection(0x33, 0x66, 0xcc);
-const QColor kSelectedInk(255, 255, 255);
-const QColor kMark(255, 225, 90);
-
-// Characters drawn one cell at a time as a visible stand-in: the control
-// characters (which a font draws as nothing, or with another advance) and
-// the soft hyphen (which a shaper drops).
-bool drawnAlone(uchar c) {
-    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0xAD;
-}
-QChar standIn(uchar c) {
-    if (c < 0x20) return QChar(0x2400 + c); // the control pictures
-    if (c == 0x7F) return QChar(0x2421);
-    if (c == 0xAD) return QLatin1Char('-');
-    return QChar(0x2592); // a C1 control: a shaded cell
-}
-// Text for a clipboard, made when a program asks for it (a paste, a middle
-// click), not when the operator selects: a selection may be the whole log.
-class TextOnRequest : public QMimeData {
-public:
-    explicit TextOnRequest(std::function<QString()> text) : text_(std::move(text)) {}
-    QStringList formats() const override { return {QStringLiteral("text/plain")}; }
-    bool hasFormat(const QString& type) const override { return type == u"text/plain"; }
-
-protected:
-    QVariant retrieveData(const QString& type, QMetaType as) const override {
-        if (type != u"text/plain") return {};
-        if (as.id() == QMetaType::QByteArray) return text_().toUtf8();
-        return text_();
-    }
-
-private:
-    std::function<QString()> text_;
-};
-
-bool isWordCharacter(char c) {
-    const QChar ch = QLatin1Char(c);
-    return ch.isLetterOrNumber() || ch == QLatin1Char('_');
-}
-} // namespace
-
-RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
+RichTextField::RichTextField(QWidget* parent)
+    : QAbstractScrollArea(parent), scheduler_(std::make_unique<PaintScheduler>()) {
     installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -77,13 +28,13 @@ RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
     font.setPointSizeF(8.25);
     setFont(font);
 
-    // The field draws in colours of its own (kPaper and the rest): a theme
-    // or a style sheet may repaint every other widget, but the colours of
-    // the log are its meaning and are read on white.
+    // The field draws in colours of its own (LinePainter's): a theme or a
+    // style sheet may repaint every other widget, but the colours of the log
+    // are its meaning and are read on white.
     QPalette pal = palette();
     for (auto group : {QPalette::Active, QPalette::Inactive, QPalette::Disabled}) {
-        pal.setColor(group, QPalette::Base, kPaper);
-        pal.setColor(group, QPalette::Text, kCaret);
+        pal.setColor(group, QPalette::Base, LinePainter::paper());
+        pal.setColor(group, QPalette::Text, LinePainter::caret());
     }
     setPalette(pal);
     // The log reads left to right in any layout, and so does its sideways
@@ -100,44 +51,33 @@ RichTextField::RichTextField(QWidget* parent) : QAbstractScrollArea(parent) {
     }
     verticalScrollBar()->setSingleStep(1);
 
-    // While lines keep coming, paints and scroll bar updates are gathered
-    // (see kPaintIntervalMs): every line is on screen within a tenth of a
-    // second, and the view costs a few paints a second, not one per line.
-    paintTimer_.setSingleShot(true);
-    paintTimer_.setTimerType(Qt::PreciseTimer);
-    connect(&paintTimer_, &QTimer::timeout, this, &RichTextField::flush);
-    barTimer_.setSingleShot(true);
-    connect(&barTimer_, &QTimer::timeout, this, &RichTextField::followScrollBars);
+    // While lines keep coming, paints and scroll bar updates are gathered:
+    // the view costs a few paints a second, not one per line.
+    connect(scheduler_.get(), &PaintScheduler::paintDue, this, &RichTextField::flush);
+    connect(scheduler_.get(), &PaintScheduler::barsDue, this, &RichTextField::followScrollBars);
     connect(&caretBlink_, &QTimer::timeout, this, [this] {
         caretShown_ = !caretShown_;
-        viewport()->update(characterRect(caret_).adjusted(-1, 0, 1, 0));
+        viewport()->update(characterRect(selection_.caret()).adjusted(-1, 0, 1, 0));
     });
     dragTimer_.setInterval(50);
     connect(&dragTimer_, &QTimer::timeout, this, &RichTextField::dragScroll);
-    measureFont();
+    takeFont();
 }
 
-RichTextField::~RichTextField() {
-    // A primary selection offered by a field that is gone has nothing left to give.
-    if (offeredSelection_ && QGuiApplication::clipboard()->ownsSelection())
-        QGuiApplication::clipboard()->clear(QClipboard::Selection);
+void RichTextField::takeFont() {
+    painter_.setFont(font());
+    charWidth_ = painter_.charWidth();
+    lineHeight_ = painter_.lineHeight();
+    syncScrollBars();
+}
+
+RichTextField::~RichTextField() = default;
+
+bool RichTextField::paintingHeld() const {
+    return scheduler_->paintWaiting() || barsPending_;
 }
 
 // ---- geometry ----
-
-void RichTextField::measureFont() {
-    const QFontMetrics fm(font());
-    charWidth_ = std::max(1, fm.horizontalAdvance(QLatin1Char('M')));
-    lineHeight_ = std::max(1, fm.lineSpacing());
-    ascent_ = fm.ascent();
-    // The glyph of each byte, looked up once: a line is then drawn at the
-    // grid's positions without shaping its text at every paint.
-    rawFont_ = QRawFont::fromFont(font());
-    QString all;
-    for (int c = 0; c < 256; ++c)
-        all.append(QChar(c));
-    glyphs_ = rawFont_.isValid() ? rawFont_.glyphIndexesForString(all) : QList<quint32>();
-}
 
 int RichTextField::visibleRows() const {
     return std::max(1, viewport()->height() / lineHeight_);
@@ -205,13 +145,13 @@ void RichTextField::setSelTexts(const QStringList& texts) {
 
 void RichTextField::afterInsert(qsizetype firstChangedLine, qsizetype oldLength) {
     columns_.update();
-    pendingFrom_ = pendingFrom_ < 0 ? firstChangedLine : std::min(pendingFrom_, firstChangedLine);
+    changedFrom(firstChangedLine);
     if (accessibleFrom_ < 0) accessibleFrom_ = oldLength;
     // No blinking while lines come: a steady caret, and no wake-ups for it.
     if (caretBlink_.isActive()) {
         caretBlink_.start();
         if (!std::exchange(caretShown_, true))
-            viewport()->update(characterRect(caret_).adjusted(-1, 0, 1, 0));
+            viewport()->update(characterRect(selection_.caret()).adjusted(-1, 0, 1, 0));
     }
     barsPending_ = true;
     scheduleFlush();
@@ -225,8 +165,8 @@ void RichTextField::setText(const QString& text) {
     emit aboutToSetText(text);
     notifyAccessibleRemoval();
     store_.clear();
-    anchor_ = caret_ = 0;
     columns_.clear();
+    selection_.set(0, 0);
     topLine_ = paintedTop_ = 0;
     leftPixel_ = 0;
     accessibleFrom_ = -1;
@@ -243,24 +183,20 @@ void RichTextField::setText(const QString& text) {
 }
 
 QString RichTextField::selectedText() const {
-    return store_.text(selectionStart(), selectionEnd(), u"\n");
+    return selection_.text();
 }
 
 // ---- when and what to paint ----
 
 void RichTextField::scheduleFlush() {
     if (window()->isMinimized()) return; // painted when shown again
-    // A change once the interval since the last paint is over (after a
-    // quiet spell, the first one) is painted in this pass of the event loop,
-    // in the wake-up that brought it. One before that waits: for the next
-    // change after the interval, which paints it without a wake-up of its
-    // own, or for the fallback, whichever comes first.
-    const qint64 since = sincePaint_.isValid() ? sincePaint_.elapsed() : kPaintIntervalMs;
-    if (since >= kPaintIntervalMs) {
-        if (!paintTimer_.isActive() || paintTimer_.remainingTime() > 0) paintTimer_.start(0);
-    } else if (!paintTimer_.isActive()) {
-        paintTimer_.start(int(std::max<qint64>(kPaintIntervalMs - since, kPaintFallbackMs)));
-    }
+    scheduler_->changed();
+}
+
+void RichTextField::changedFrom(qsizetype line) {
+    // The one way a change reaches the screen: from this line down, at the
+    // next paint.
+    pendingFrom_ = pendingFrom_ < 0 ? line : std::min(pendingFrom_, line);
 }
 
 void RichTextField::followNow() {
@@ -268,8 +204,8 @@ void RichTextField::followNow() {
 }
 
 void RichTextField::flush() {
-    if (window()->isMinimized()) return;
-    sincePaint_.restart();
+    if (window()->isMinimized()) return scheduler_->dropped();
+    scheduler_->painted();
     const qsizetype shift = topLine_ - paintedTop_;
     if (std::exchange(repaintAll_, false)) {
         paintedTop_ = topLine_;
@@ -288,13 +224,9 @@ void RichTextField::flush() {
     pendingFrom_ = -1;
     notifyAccessibleInsert();
     if (!barsPending_) return;
-    // The scroll bars follow the end a few times a second, at a paint; the
-    // timer is there for the last lines of a flow, when no paint follows.
-    const qint64 since = sinceBars_.isValid() ? sinceBars_.elapsed() : kScrollBarIntervalMs;
-    if (since >= kScrollBarIntervalMs)
-        followScrollBars();
-    else if (!barTimer_.isActive())
-        barTimer_.start(int(kScrollBarIntervalMs - since + kPaintFallbackMs));
+    // The scroll bars follow the end a few times a second, at a paint; for
+    // the last lines of a flow, when no paint follows, a while after.
+    if (scheduler_->barsAtPaint()) followScrollBars();
 }
 
 void RichTextField::repaintLines(qsizetype from, qsizetype to) {
@@ -323,8 +255,7 @@ void RichTextField::followScrollBars() {
             return std::max(least, groove * visibleRows() / (range + visibleRows()));
         };
         if (handle(v->maximum()) == handle(lastTopLine())) {
-            sinceBars_.restart();
-            barTimer_.stop();
+            scheduler_->barsFollowed();
             barsPending_ = false;
             barsStale_ = true;
             return;
@@ -334,8 +265,7 @@ void RichTextField::followScrollBars() {
 }
 
 void RichTextField::syncScrollBars() {
-    sinceBars_.restart();
-    barTimer_.stop();
+    scheduler_->barsFollowed();
     barsPending_ = false;
     barsStale_ = false;
     syncing_ = true;
@@ -440,106 +370,18 @@ void RichTextField::resizeEvent(QResizeEvent* event) {
 void RichTextField::paintEvent(QPaintEvent* event) {
     QPainter p(viewport());
     const QRect clip = event->rect();
-    p.fillRect(clip, kPaper);
-    p.setFont(font());
+    p.fillRect(clip, LinePainter::paper());
     const qsizetype first = paintedTop_ + clip.top() / lineHeight_;
     const qsizetype last =
         std::min(store_.lineCount(), paintedTop_ + clip.bottom() / lineHeight_ + 1);
+    const LinePainter::View view{leftPixel_, selection_.from(), selection_.to(), &marks_};
     for (qsizetype line = first; line < last; ++line)
-        paintLine(p, line, int((line - paintedTop_) * lineHeight_), clip);
+        painter_.paint(p, store_, columns_, line, int((line - paintedTop_) * lineHeight_), clip,
+                       view);
     if (hasFocus() && caretShown_ && isEnabled()) {
-        const QRect caret = characterRect(caret_);
-        p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_), kCaret);
+        const QRect caret = characterRect(selection_.caret());
+        p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_), LinePainter::caret());
     }
-}
-
-void RichTextField::paintLine(QPainter& p, qsizetype line, int y, const QRect& clip) const {
-    const qsizetype start = store_.lineStart(line);
-    const qsizetype end = start + store_.lineLength(line);
-    const qsizetype firstColumn = (leftPixel_ + std::max(0, clip.left())) / charWidth_;
-    const qsizetype lastColumn = (leftPixel_ + clip.right()) / charWidth_ + 1;
-    const qsizetype selFrom = selectionStart(), selTo = selectionEnd();
-
-    // From the cell at the first column on screen, cell by cell as far as
-    // the screen goes, gathering equal cells into one text. Only what is on
-    // screen is looked at, however long the line.
-    const LineColumns::Cell from = columns_.cellAt(line, firstColumn);
-    qsizetype at = from.position, column = from.column;
-    std::vector<std::pair<qsizetype, qsizetype>> marks;
-    if (marks_) marks = marks_(at, std::min(end, columns_.cellAt(line, lastColumn).position + 1));
-    size_t run = store_.runAt(std::min(at, std::max<qsizetype>(0, store_.length() - 1)));
-    qsizetype runEnd = store_.runEnd(run);
-    size_t mark = 0;
-    QString pending;
-    qsizetype pendingColumn = 0;
-    QColor pendingColour;
-    QList<quint32> indexes;
-    QList<QPointF> positions;
-    auto drawPending = [&] {
-        if (pending.isEmpty()) return;
-        p.setPen(pendingColour);
-        const QPointF origin(double(pendingColumn * charWidth_ - leftPixel_), double(y + ascent_));
-        indexes.clear();
-        positions.clear();
-        for (qsizetype i = 0; i < pending.size() && glyphs_.size() == 256; ++i) {
-            const quint32 glyph = glyphs_[pending.at(i).unicode()];
-            if (glyph == 0) break; // not in this font: drawn as text, with a fallback
-            indexes.append(glyph);
-            positions.append(QPointF(double(i * charWidth_), 0));
-        }
-        if (indexes.size() == pending.size()) {
-            QGlyphRun glyphRun;
-            glyphRun.setRawFont(rawFont_);
-            glyphRun.setGlyphIndexes(indexes);
-            glyphRun.setPositions(positions);
-            p.drawGlyphRun(origin, glyphRun);
-        } else {
-            p.drawText(origin, pending);
-        }
-        pending.clear();
-    };
-    for (; at < end && column < lastColumn; ++at) {
-        const uchar c = uchar(store_.at(at));
-        const qsizetype width =
-            c == '\t' ? (column / LineColumns::kTabColumns + 1) * LineColumns::kTabColumns - column
-                      : 1;
-        if (column + width <= firstColumn) {
-            column += width;
-            continue;
-        }
-        while (at >= runEnd && run + 1 < store_.runs().size())
-            runEnd = store_.runEnd(++run);
-        while (mark < marks.size() && marks[mark].second <= at)
-            ++mark;
-        const bool selected = at >= selFrom && at < selTo;
-        const bool marked = mark < marks.size() && marks[mark].first <= at;
-        const QRect cell(int(column * charWidth_ - leftPixel_), y, int(width * charWidth_),
-                         lineHeight_);
-        if (selected)
-            p.fillRect(cell, kSelection);
-        else if (marked)
-            p.fillRect(cell, kMark);
-        const QColor ink = selected ? kSelectedInk : colour::toQColor(store_.runs()[run].colour);
-        if (c == '\t' || drawnAlone(c) || ink != pendingColour) drawPending();
-        if (c == '\t') {
-            // nothing drawn: the cells stay blank
-        } else if (drawnAlone(c)) {
-            p.setPen(ink);
-            p.drawText(QPointF(double(cell.left()), double(y + ascent_)), QString(standIn(c)));
-        } else {
-            if (pending.isEmpty()) {
-                pendingColumn = column;
-                pendingColour = ink;
-            }
-            pending.append(QLatin1Char(char(c)));
-        }
-        column += width;
-    }
-    drawPending();
-    // A selected line end shows as one highlighted cell after the line.
-    if (end < store_.length() && end >= selFrom && end < selTo && column < lastColumn)
-        p.fillRect(QRect(int(column * charWidth_ - leftPixel_), y, charWidth_, lineHeight_),
-                   kSelection);
 }
 
 // ---- caret, selection and the clipboard ----
@@ -549,14 +391,13 @@ void RichTextField::setSelStart(int position) {
     // the button is let go.
     if (dragging_) return;
     const qsizetype at = std::clamp<qsizetype>(position, 0, store_.length());
-    if (anchor_ != caret_) {
+    if (selection_.any()) {
         repaintAll_ = true; // the selection goes
-    } else if (at != caret_) {
+    } else if (at != selection_.caret()) {
         // The old caret's line is drawn again with the lines that changed.
-        const qsizetype line = store_.lineAt(std::min(caret_, store_.length()));
-        pendingFrom_ = pendingFrom_ < 0 ? line : std::min(pendingFrom_, line);
+        changedFrom(store_.lineAt(std::min(selection_.caret(), store_.length())));
     }
-    anchor_ = caret_ = at;
+    selection_.set(at, at);
     offerSelection();
     ensureVisible(at);
     scheduleFlush();
@@ -570,135 +411,73 @@ void RichTextField::showEnd() {
 }
 
 void RichTextField::setSelection(int anchor, int caret) {
-    anchor_ = std::clamp<qsizetype>(anchor, 0, store_.length());
-    caret_ = std::clamp<qsizetype>(caret, 0, store_.length());
-    showRange(caret_, caret_);
+    selection_.set(anchor, caret);
+    showRange(selection_.caret(), selection_.caret());
     selectionChanged();
 }
 
 void RichTextField::selectAll() {
-    anchor_ = 0;
-    caret_ = store_.length();
+    selection_.set(0, store_.length());
     viewport()->update();
     selectionChanged();
 }
 
 void RichTextField::copy() const {
-    // What is selected now, kept even when the field is cleared; the text
-    // itself is made at the paste.
-    if (!hasSelection()) return;
-    QGuiApplication::clipboard()->setMimeData(new TextOnRequest(
-        [excerpt = store_.excerpt(selectionStart(), selectionEnd())] { return excerpt.text(); }));
+    SelectionClipboard::copy(store_, selection_.from(), selection_.to());
 }
 
 void RichTextField::offerSelection() {
-    // The X11 primary selection is the selection as it stands: offered once
-    // when one begins, its text made when a program asks, and taken back
-    // when the selection goes.
-    QClipboard* clipboard = QGuiApplication::clipboard();
-    if (!clipboard->supportsSelection()) return;
-    const bool offered = offeredSelection_ && clipboard->ownsSelection();
-    if (hasSelection() && !offered) {
-        auto* text = new TextOnRequest([field = QPointer<const RichTextField>(this)] {
-            return field ? field->selectedText() : QString();
-        });
-        offeredSelection_ = text;
-        clipboard->setMimeData(text, QClipboard::Selection);
-    } else if (!hasSelection() && offered) {
-        offeredSelection_ = nullptr;
-        clipboard->clear(QClipboard::Selection);
-    }
+    clipboard_.follow(selection_.any(), [field = QPointer<const RichTextField>(this)] {
+        return field ? field->selectedText() : QString();
+    });
 }
 
 void RichTextField::selectionChanged() {
     offerSelection();
     if (QAccessible::isActive()) {
         QAccessibleTextSelectionEvent event(this, selectionStart(), selectionEnd());
-        event.setCursorPosition(int(caret_));
+        event.setCursorPosition(selStart());
         QAccessible::updateAccessibility(&event);
     }
 }
 
 void RichTextField::moveCaret(qsizetype position, bool extend) {
-    caret_ = std::clamp<qsizetype>(position, 0, store_.length());
-    if (!extend) anchor_ = caret_;
+    selection_.moveCaret(position, extend);
     offerSelection();
     caretShown_ = true;
-    showRange(caret_, caret_);
+    showRange(selection_.caret(), selection_.caret());
     if (QAccessible::isActive()) {
-        QAccessibleTextCursorEvent event(this, int(caret_));
+        QAccessibleTextCursorEvent event(this, selStart());
         QAccessible::updateAccessibility(&event);
     }
 }
 
 void RichTextField::selectWordAt(qsizetype position) {
-    const qsizetype line = store_.lineAt(position);
-    const qsizetype start = store_.lineStart(line), end = start + store_.lineLength(line);
-    if (position >= end) position = std::max(start, end - 1);
-    if (start == end) return moveCaret(start, false);
-    qsizetype from = position, to = position + 1;
-    if (isWordCharacter(store_.at(position))) {
-        while (from > start && isWordCharacter(store_.at(from - 1)))
-            --from;
-        while (to < end && isWordCharacter(store_.at(to)))
-            ++to;
-    }
-    anchor_ = from;
+    const auto [from, to] = selection_.wordAt(position);
+    if (from == to) return moveCaret(from, false);
+    selection_.set(from, from);
     moveCaret(to, true);
     selectionChanged();
 }
 
 void RichTextField::selectLineAt(qsizetype position) {
-    const qsizetype line = store_.lineAt(position);
-    anchor_ = store_.lineStart(line);
-    moveCaret(anchor_ + store_.lineLength(line), true);
+    const auto [from, to] = selection_.lineAt(position);
+    selection_.set(from, from);
+    moveCaret(to, true);
     selectionChanged();
 }
 
 void RichTextField::keyPressEvent(QKeyEvent* event) {
     if (event == QKeySequence::Copy) return copy();
     if (event == QKeySequence::SelectAll) return selectAll();
-    const bool extend = event->modifiers() & Qt::ShiftModifier;
-    const bool control = event->modifiers() & Qt::ControlModifier;
-    const qsizetype line = store_.lineAt(caret_);
-    const qsizetype lineStart = store_.lineStart(line);
-    const qsizetype lineEnd = lineStart + store_.lineLength(line);
-    const auto lineMove = [&](qsizetype lines) {
-        const qsizetype target = std::clamp<qsizetype>(line + lines, 0, store_.lineCount() - 1);
-        setTopLine(topLine_ + (target - line));
-        return columns_.positionNear(target, columns_.columnOf(caret_));
-    };
-    qsizetype to = caret_;
-    switch (event->key()) {
-    case Qt::Key_Left:
-        to = caret_ - 1;
-        break;
-    case Qt::Key_Right:
-        to = caret_ + 1;
-        break;
-    case Qt::Key_Up:
-        to = lineMove(-1);
-        break;
-    case Qt::Key_Down:
-        to = lineMove(1);
-        break;
-    case Qt::Key_PageUp:
-        to = lineMove(-visibleRows());
-        break;
-    case Qt::Key_PageDown:
-        to = lineMove(visibleRows());
-        break;
-    case Qt::Key_Home:
-        to = control ? 0 : lineStart;
-        break;
-    case Qt::Key_End:
-        to = control ? store_.length() : lineEnd;
-        break;
-    default:
+    const auto move = selection_.keyMove(event->key(), event->modifiers(), visibleRows());
+    if (!move) {
         event->ignore();
         return;
     }
-    moveCaret(to, extend);
+    setTopLine(topLine_ + move->lines);
+    const bool extend = event->modifiers() & Qt::ShiftModifier;
+    moveCaret(move->to, extend);
     if (extend) selectionChanged();
 }
 
@@ -780,10 +559,7 @@ void RichTextField::focusOutEvent(QFocusEvent* event) {
 }
 
 void RichTextField::changeEvent(QEvent* event) {
-    if (event->type() == QEvent::FontChange) {
-        measureFont();
-        syncScrollBars();
-    }
+    if (event->type() == QEvent::FontChange) takeFont();
     if (event->type() == QEvent::EnabledChange || event->type() == QEvent::PaletteChange)
         viewport()->update();
     QAbstractScrollArea::changeEvent(event);

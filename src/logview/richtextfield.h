@@ -2,38 +2,31 @@
 // The data field: a read-only log of coloured text that only ever grows at
 // its end. The text lives in a LogStore; the view draws only the lines and
 // columns on screen, one fixed advance a column, so its cost does not grow
-// with the log nor with the length of a line.
+// with the log nor with the length of a line. Its parts: the columns of the
+// store (LineColumns), when it paints (PaintScheduler), how a line is drawn
+// (LinePainter), and the caret and selection (FieldSelection); this class
+// is the scrolling view that holds them and takes the operator's input.
 
+#include "logview/fieldselection.h"
 #include "logview/linecolumns.h"
+#include "logview/linepainter.h"
 #include "logview/logstore.h"
 
 #include <QAbstractScrollArea>
 #include <QElapsedTimer>
 #include <QPointer>
-#include <QRawFont>
 #include <QStringList>
 #include <QTimer>
 
-#include <functional>
-#include <utility>
-#include <vector>
+#include <memory>
 
-class QMimeData;
+class PaintScheduler;
 
 class RichTextField : public QAbstractScrollArea {
     Q_OBJECT
 public:
     explicit RichTextField(QWidget* parent = nullptr);
     ~RichTextField() override;
-
-    // While lines keep coming and the view follows the end, it is painted at
-    // most once in this many ms, and its scroll bars follow once in
-    // kScrollBarIntervalMs. A line after a quiet spell is painted at once.
-    static constexpr int kPaintIntervalMs = 80;
-    // A change that finds no later one to paint it is painted this long after
-    // it came, at the latest.
-    static constexpr int kPaintFallbackMs = 95;
-    static constexpr int kScrollBarIntervalMs = 250;
 
     // Colour of the next insertion; it stays in force until set again.
     void setSelColor(int colourNumber);
@@ -49,7 +42,7 @@ public:
 
     // Caret position; setting it collapses the selection and brings the caret
     // into view (at the next paint).
-    int selStart() const { return int(caret_); }
+    int selStart() const { return int(selection_.caret()); }
     void setSelStart(int position);
     // Brings the end into view (at the next paint) and leaves the caret and
     // the operator's selection where they are.
@@ -70,9 +63,9 @@ public:
     const LogStore& store() const { return store_; }
 
     // The operator's selection (start < end when there is one).
-    bool hasSelection() const { return anchor_ != caret_; }
-    int selectionStart() const { return int(std::min(anchor_, caret_)); }
-    int selectionEnd() const { return int(std::max(anchor_, caret_)); }
+    bool hasSelection() const { return selection_.any(); }
+    int selectionStart() const { return int(selection_.from()); }
+    int selectionEnd() const { return int(selection_.to()); }
     // The selection's text, each line end "\n", as a copy gives it.
     QString selectedText() const;
     // Selects from anchor to caret (either way round) and shows the caret.
@@ -83,14 +76,14 @@ public:
     // Marks the stretches that `marks` gives for a range of positions (the
     // matches of a find), in the given background; an empty function marks
     // nothing. Call marksChanged() when what it gives changes.
-    using Marks = std::function<std::vector<std::pair<qsizetype, qsizetype>>(qsizetype, qsizetype)>;
+    using Marks = LinePainter::Marks;
     void setMarks(Marks marks);
     void marksChanged();
     // Brings a stretch into view now (scroll bars included).
     void showRange(qsizetype from, qsizetype to);
 
     // Whether insertions wait to be painted.
-    bool paintingHeld() const { return paintTimer_.isActive() || barsPending_; }
+    bool paintingHeld() const;
 
     // Where a position is drawn, in viewport coordinates (one character cell),
     // and the position nearest a point of the viewport.
@@ -127,7 +120,7 @@ private:
     static void installAccessibility();
 
     // Geometry of the character grid.
-    void measureFont();
+    void takeFont();
     int visibleRows() const;
     int visibleColumns() const;
     qsizetype lastTopLine() const;
@@ -137,12 +130,12 @@ private:
     qsizetype sidewaysUnit() const;
 
     // Painting.
-    void paintLine(QPainter& p, qsizetype line, int y, const QRect& clip) const;
     void afterInsert(qsizetype firstChangedLine, qsizetype oldLength);
     void flush();
     void syncScrollBars();
     void followScrollBars();
     void scheduleFlush();
+    void changedFrom(qsizetype line);
     void repaintLines(qsizetype from, qsizetype to);
     void setTopLine(qsizetype line);
     void ensureVisible(qsizetype position);
@@ -162,19 +155,20 @@ private:
     void offerSelection();
     void dragScroll();
 
+    // Made before the constructor's body, so a font or palette change in it
+    // finds them all.
     LogStore store_;
     LineColumns columns_{store_};
+    FieldSelection selection_{store_, columns_};
+    SelectionClipboard clipboard_;
+    LinePainter painter_;
+    std::unique_ptr<PaintScheduler> scheduler_;
     int selColor_ = 0;
-    qsizetype anchor_ = 0;
-    qsizetype caret_ = 0;
     qsizetype pendingFrom_ = -1; // the first line changed since the last paint
     qsizetype accessibleFrom_ = -1;
 
-    int charWidth_ = 8;
-    QRawFont rawFont_;
-    QList<quint32> glyphs_; // the glyph of each byte in rawFont_, 0 where it has none
+    int charWidth_ = 8; // the painter's cell, for the geometry
     int lineHeight_ = 14;
-    int ascent_ = 11;
     qsizetype topLine_ = 0; // first line on screen; the scroll bar follows it
     qsizetype leftPixel_ = 0;
     int rows_ = 1; // rows the viewport had at its last resize
@@ -187,15 +181,10 @@ private:
     int clickCount_ = 0;
     QElapsedTimer sinceLastClick_;
     QPoint lastClickAt_;
-    QElapsedTimer sincePaint_;
-    QElapsedTimer sinceBars_;
-    QTimer paintTimer_;
-    QTimer barTimer_;
     QTimer caretBlink_;
     QTimer dragTimer_;
     QPoint dragPoint_;
     bool dragging_ = false;
     Marks marks_;
-    QPointer<QMimeData> offeredSelection_;
     QPointer<QWidget> watchedWindow_;
 };
