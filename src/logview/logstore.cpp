@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -40,11 +41,20 @@ qsizetype foldCarriageReturns(char* bytes, qsizetype n) {
 
 } // namespace
 
-LogStore::LogStore() : lineStarts_{0} {}
+LogStore::LogStore() : lineStarts_{0}, lineTimes_{0} {}
 
-void LogStore::append(QStringView text, int colour) {
+void LogStore::append(QStringView text, int colour, qint64 timeMs) {
     if (text.isEmpty()) return;
     if (runs_.empty() || runs_.back().colour != colour) runs_.push_back(Run{length_, colour});
+    // The lines this text begins take its time, the last one too when it
+    // is still empty: its first character comes now. Times never go back.
+    timeMs = std::max(timeMs, lastTime_);
+    lastTime_ = timeMs;
+    const bool lastEmpty = lineStarts_.back() == length_;
+    if (epochs_.empty() || timeMs - epochs_.back().base > qint64(std::numeric_limits<quint32>::max()))
+        epochs_.push_back({lastEmpty ? lineCount() - 1 : lineCount(), timeMs});
+    const auto stamp = quint32(timeMs - epochs_.back().base);
+    if (lastEmpty) lineTimes_.back() = stamp;
 
     const char16_t* const source = text.utf16();
     const qsizetype n = text.size();
@@ -69,6 +79,7 @@ void LogStore::append(QStringView text, int colour) {
              (p = static_cast<const char*>(std::memchr(p, '\n', size_t(end - p))));) {
             ++p;
             lineStarts_.push_back(length_ + (p - span));
+            lineTimes_.push_back(stamp);
         }
         length_ += kept;
     }
@@ -77,6 +88,9 @@ void LogStore::append(QStringView text, int colour) {
 void LogStore::clear() {
     std::vector<std::shared_ptr<char[]>>().swap(blocks_);
     std::vector<qsizetype>{0}.swap(lineStarts_);
+    std::vector<quint32>{0}.swap(lineTimes_);
+    std::vector<Epoch>().swap(epochs_);
+    lastTime_ = std::numeric_limits<qint64>::min();
     std::vector<Run>().swap(runs_);
     length_ = 0;
 }
@@ -89,6 +103,14 @@ qsizetype LogStore::lineLength(qsizetype line) const {
 qsizetype LogStore::lineAt(qsizetype position) const {
     const auto after = std::upper_bound(lineStarts_.begin(), lineStarts_.end(), position);
     return std::max<qsizetype>(0, (after - lineStarts_.begin()) - 1);
+}
+
+qint64 LogStore::lineTime(qsizetype line) const {
+    if (line < 0 || line >= lineCount() || (line == lineCount() - 1 && lineLength(line) == 0))
+        return -1;
+    const auto after = std::upper_bound(epochs_.begin(), epochs_.end(), line,
+                                        [](qsizetype l, const Epoch& e) { return l < e.firstLine; });
+    return std::prev(after)->base + lineTimes_[size_t(line)];
 }
 
 char LogStore::at(qsizetype position) const {
@@ -198,5 +220,7 @@ qsizetype LogStore::bytesHeld() const {
     return qsizetype(sizeof(*this)) + qsizetype(blocks_.size()) * kBlockBytes +
            qsizetype(blocks_.capacity() * sizeof(blocks_[0])) +
            qsizetype(lineStarts_.capacity() * sizeof(qsizetype)) +
+           qsizetype(lineTimes_.capacity() * sizeof(quint32)) +
+           qsizetype(epochs_.capacity() * sizeof(Epoch)) +
            qsizetype(runs_.capacity() * sizeof(Run));
 }

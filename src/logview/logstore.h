@@ -12,6 +12,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <limits>
 #include <memory>
 #include <vector>
 
@@ -26,9 +27,10 @@ public:
 
     LogStore();
 
-    // Appends `text` in `colour`. A character above 255 (never sent by the
-    // device nor typed into a frame) is kept as '?'.
-    void append(QStringView text, int colour);
+    // Appends `text` in `colour`, inserted at `timeMs` (ms since the epoch).
+    // A character above 255 (never sent by the device nor typed into a
+    // frame) is kept as '?'.
+    void append(QStringView text, int colour, qint64 timeMs = 0);
     void clear();
 
     qsizetype length() const { return length_; }
@@ -42,6 +44,9 @@ public:
     qsizetype lineAt(qsizetype position) const;
     // Whether the last line has characters and no end yet.
     bool lastLineOpen() const { return lineLength(lineCount() - 1) > 0; }
+    // When the insertion that brought the line's first character came (ms
+    // since the epoch); -1 for a last line that has none yet.
+    qint64 lineTime(qsizetype line) const;
 
     // The character at `position` as a byte; a line end reads '\n'.
     char at(qsizetype position) const;
@@ -96,5 +101,14 @@ private:
     std::vector<std::shared_ptr<char[]>> blocks_;
     qsizetype length_ = 0;
     std::vector<qsizetype> lineStarts_;
+    // Each line's time, 4 bytes a line: ms after the base of its epoch. A
+    // new epoch begins where a time no longer fits (after 49 days).
+    std::vector<quint32> lineTimes_;
+    struct Epoch {
+        qsizetype firstLine;
+        qint64 base;
+    };
+    std::vector<Epoch> epochs_;
+    qint64 lastTime_ = std::numeric_limits<qint64>::min();
     std::vector<Run> runs_;
 };

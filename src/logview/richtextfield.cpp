@@ -6,6 +6,7 @@
 
 #include <QAccessible>
 #include <QApplication>
+#include <QDateTime>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QScrollBar>
@@ -16,6 +17,10 @@
 
 RichTextField::RichTextField(QWidget* parent)
     : QAbstractScrollArea(parent), scheduler_(std::make_unique<PaintScheduler>()) {
+    clock_ = [anchor = QDateTime::currentMSecsSinceEpoch(), since = QElapsedTimer()]() mutable {
+        if (!since.isValid()) since.start();
+        return anchor + since.elapsed();
+    };
     installAccessibility();
     setFocusPolicy(Qt::StrongFocus);
     setAttribute(Qt::WA_InputMethodEnabled, false);
@@ -131,12 +136,20 @@ void RichTextField::setSelText(const QString& text) {
 }
 
 void RichTextField::setSelTexts(const QStringList& texts) {
+    setSelTexts(texts, QList<qint64>(texts.size(), now()));
+}
+
+void RichTextField::setClock(std::function<qint64()> nowMs) {
+    clock_ = std::move(nowMs);
+}
+
+void RichTextField::setSelTexts(const QStringList& texts, const QList<qint64>& times) {
     if (std::all_of(texts.begin(), texts.end(), [](const QString& t) { return t.isEmpty(); }))
         return;
     const qsizetype oldLength = store_.length();
     const qsizetype firstLine = store_.lineCount() - 1;
-    for (const QString& text : texts)
-        store_.append(text, selColor_);
+    for (qsizetype i = 0; i < texts.size(); ++i)
+        store_.append(texts[i], selColor_, i < times.size() ? times[i] : now());
     afterInsert(firstLine, oldLength);
     emit changed();
     for (const QString& text : texts)
@@ -172,7 +185,7 @@ void RichTextField::setText(const QString& text) {
     accessibleFrom_ = -1;
     pendingFrom_ = -1;
     if (!text.isEmpty()) {
-        store_.append(text, colour::Black);
+        store_.append(text, colour::Black, now());
         afterInsert(0, 0);
     }
     offerSelection();

@@ -18,6 +18,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 
 class PaintScheduler;
@@ -39,6 +40,13 @@ public:
     // ends one and an LF that starts the next are two line ends, as when each
     // is inserted by itself.
     void setSelTexts(const QStringList& texts);
+    // The same, each text with the time it came (ms since the epoch), as
+    // the receive loop gives the time of each read.
+    void setSelTexts(const QStringList& texts, const QList<qint64>& times);
+    // Where insertions take their time from (ms since the epoch); by
+    // default the wall clock as the field was made, then a monotonic clock.
+    void setClock(std::function<qint64()> nowMs);
+    qint64 now() const { return clock_(); }
 
     // Caret position; setting it collapses the selection and brings the caret
     // into view (at the next paint).
@@ -163,6 +171,7 @@ private:
     SelectionClipboard clipboard_;
     LinePainter painter_;
     std::unique_ptr<PaintScheduler> scheduler_;
+    std::function<qint64()> clock_;
     int selColor_ = 0;
     qsizetype pendingFrom_ = -1; // the first line changed since the last paint
     qsizetype accessibleFrom_ = -1;
