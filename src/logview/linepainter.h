@@ -1,16 +1,14 @@
 #pragma once
-// Draws the data field's lines: one fixed advance a column, each byte's
-// glyph looked up once per font, control characters as visible stand-ins,
-// the selection and the marks of a find behind them. It looks only at the
-// cells on screen, however long the line.
+// Draws the data field's lines in the cells of a grid (GlyphCells), the
+// selection and the marks of a find behind them. It looks only at the cells
+// on screen, however long the line.
 
+#include "logview/glyphcells.h"
 #include "logview/linecolumns.h"
 #include "logview/logstore.h"
 
 #include <QColor>
 #include <QFont>
-#include <QList>
-#include <QRawFont>
 
 #include <functional>
 #include <utility>
@@ -27,10 +25,14 @@ public:
     // The field's own colours, the same in any theme.
     static QColor paper();
     static QColor caret();
+    static QColor selection();
+    static QColor selectedInk();
+    static QColor mark();
 
-    void setFont(const QFont& font);
-    int charWidth() const { return charWidth_; }
-    int lineHeight() const { return lineHeight_; }
+    void setFont(const QFont& font) { cells_.setFont(font); }
+    const GlyphCells& cells() const { return cells_; }
+    int charWidth() const { return cells_.charWidth(); }
+    int lineHeight() const { return cells_.lineHeight(); }
 
     // What a paint of lines shows besides the text.
     struct View {
@@ -44,10 +46,5 @@ public:
                int y, const QRect& clip, const View& view) const;
 
 private:
-    QFont font_;
-    int charWidth_ = 8;
-    int lineHeight_ = 14;
-    int ascent_ = 11;
-    QRawFont rawFont_;
-    QList<quint32> glyphs_; // the glyph of each byte in rawFont_, 0 where it has none
+    GlyphCells cells_;
 };

@@ -51,7 +51,8 @@ void LogStore::append(QStringView text, int colour, qint64 timeMs) {
     timeMs = std::max(timeMs, lastTime_);
     lastTime_ = timeMs;
     const bool lastEmpty = lineStarts_.back() == length_;
-    if (epochs_.empty() || timeMs - epochs_.back().base > qint64(std::numeric_limits<quint32>::max()))
+    if (epochs_.empty() ||
+        timeMs - epochs_.back().base > qint64(std::numeric_limits<quint32>::max()))
         epochs_.push_back({lastEmpty ? lineCount() - 1 : lineCount(), timeMs});
     const auto stamp = quint32(timeMs - epochs_.back().base);
     if (lastEmpty) lineTimes_.back() = stamp;
@@ -108,8 +109,9 @@ qsizetype LogStore::lineAt(qsizetype position) const {
 qint64 LogStore::lineTime(qsizetype line) const {
     if (line < 0 || line >= lineCount() || (line == lineCount() - 1 && lineLength(line) == 0))
         return -1;
-    const auto after = std::upper_bound(epochs_.begin(), epochs_.end(), line,
-                                        [](qsizetype l, const Epoch& e) { return l < e.firstLine; });
+    const auto after =
+        std::upper_bound(epochs_.begin(), epochs_.end(), line,
+                         [](qsizetype l, const Epoch& e) { return l < e.firstLine; });
     return std::prev(after)->base + lineTimes_[size_t(line)];
 }
 
