@@ -28,6 +28,15 @@ public:
     qsizetype byteCount() const { return length_; }
     qsizetype chunkCount() const { return chunkCount_; }
     Chunk chunk(qsizetype index) const;
+    // The same, one at a time and in constant time.
+    qsizetype chunkOffset(qsizetype index) const { return offsetOf(index); }
+    qsizetype chunkLength(qsizetype index) const {
+        return (index + 1 < chunkCount_ ? offsetOf(index + 1) : length_) - offsetOf(index);
+    }
+    Direction chunkDirection(qsizetype index) const {
+        return Direction(entry(index).offsetAndDirection & 1);
+    }
+    qint64 chunkTime(qsizetype index) const { return entry(index).timeMs; }
     // The chunk that holds the byte at `offset`.
     qsizetype chunkAt(qsizetype offset) const;
     // Bytes sent, and bytes received, in all.

@@ -38,7 +38,21 @@ constexpr qsizetype kBackStep = 16 * 1024;
 
 } // namespace
 
-LogFinder::LogFinder(const LogStore& store) : store_(store), fold_(&sameCase()) {}
+LogFinder::LogFinder(const LogStore& store)
+    : LogFinder(Source{[&store](qsizetype at) { return store.piece(at); },
+                       [&store] { return store.length(); }}) {}
+
+LogFinder::LogFinder(Source source) : source_(std::move(source)), fold_(&sameCase()) {}
+
+void LogFinder::setBytes(const QByteArray& bytes) {
+    query_ = QString::fromLatin1(bytes);
+    matchCase_ = true;
+    fold_ = &sameCase();
+    pattern_ = bytes;
+    searchable_ = !bytes.isEmpty();
+    if (searchable_) first_[0] = first_[1] = static_cast<unsigned char>(bytes[0]);
+    restart();
+}
 
 void LogFinder::setQuery(const QString& text, bool matchCase) {
     query_ = text;
@@ -72,7 +86,7 @@ void LogFinder::restart() {
 }
 
 qsizetype LogFinder::startsEnd() const {
-    return searchable_ ? std::max<qsizetype>(0, store_.length() - pattern_.size() + 1) : 0;
+    return searchable_ ? std::max<qsizetype>(0, source_.length() - pattern_.size() + 1) : 0;
 }
 
 // The starts in data[0, starts) whose match lies within `data` (which holds
@@ -113,7 +127,7 @@ bool LogFinder::eachMatch(qsizetype from, qsizetype to, Found found) const {
     to = std::min(to, startsEnd());
     qsizetype pos = std::max<qsizetype>(from, 0);
     while (pos < to) {
-        const QByteArrayView piece = store_.piece(pos);
+        const QByteArrayView piece = source_.piece(pos);
         if (piece.isEmpty()) break;
         const qsizetype pieceEnd = pos + piece.size();
         // Matches wholly inside this block.
@@ -125,7 +139,7 @@ bool LogFinder::eachMatch(qsizetype from, qsizetype to, Found found) const {
         if (runFrom < runTo) {
             QVarLengthArray<char, 256> joined;
             for (qsizetype at = runFrom, stop = runTo + length - 1; at < stop;) {
-                const QByteArrayView more = store_.piece(at);
+                const QByteArrayView more = source_.piece(at);
                 if (more.isEmpty()) return true;
                 const qsizetype n = std::min(more.size(), stop - at);
                 joined.append(more.data(), n);
@@ -187,14 +201,14 @@ std::vector<qsizetype> LogFinder::matchesIn(qsizetype from, qsizetype to) const 
 }
 
 bool LogFinder::count(qsizetype budget) {
-    if (store_.length() < countedTo_) restart(); // cleared without a word
+    if (source_.length() < countedTo_) restart(); // cleared without a word
     const qsizetype end = startsEnd();
     if (countedTo_ >= end) return true;
     const qsizetype stop = std::min(end, countedTo_ + std::max<qsizetype>(budget, 1));
-    const size_t blocks = size_t((stop - 1) / LogStore::kBlockBytes) + 1;
+    const size_t blocks = size_t((stop - 1) / kBlockBytes) + 1;
     if (blockCounts_.size() < blocks) blockCounts_.resize(blocks, 0);
     eachMatch(countedTo_, stop, [this](qsizetype start) {
-        ++blockCounts_[size_t(start / LogStore::kBlockBytes)];
+        ++blockCounts_[size_t(start / kBlockBytes)];
         ++total_;
         return true;
     });
@@ -203,16 +217,16 @@ bool LogFinder::count(qsizetype budget) {
 }
 
 bool LogFinder::counted() const {
-    return store_.length() >= countedTo_ && countedTo_ >= startsEnd();
+    return source_.length() >= countedTo_ && countedTo_ >= startsEnd();
 }
 
 qsizetype LogFinder::ordinal(qsizetype position) const {
     if (position < 0) return 0;
-    const size_t block = size_t(position / LogStore::kBlockBytes);
+    const size_t block = size_t(position / kBlockBytes);
     qsizetype n = 0;
     for (size_t b = 0; b < std::min(block, blockCounts_.size()); ++b)
         n += blockCounts_[b];
-    const qsizetype blockStart = qsizetype(block) * LogStore::kBlockBytes;
+    const qsizetype blockStart = qsizetype(block) * kBlockBytes;
     eachMatch(blockStart, std::min(position + 1, countedTo_), [&n](qsizetype) {
         ++n;
         return true;

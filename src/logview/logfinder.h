@@ -1,31 +1,44 @@
 #pragma once
-// Find in the data field: where a text occurs in the field's store, and how
-// often, counted a little at a time so the window never freezes on a long log.
+// Find in the data field: where a text occurs in the field's store (or in
+// any bytes kept in blocks, such as the wire record), and how often, counted
+// a little at a time so the window never freezes on a long log.
 //
 // The text is matched as the field shows it: one Latin-1 character per byte,
 // line ends never part of a match, matches free to overlap ("aa" occurs twice
 // in "aaa") and to run across the store's blocks. Without "Match case" the
-// case of Latin-1 letters is ignored ("é" finds "É").
+// case of Latin-1 letters is ignored ("é" finds "É"). Bytes given as bytes
+// (setBytes) are matched exactly, line ends included.
 
 #include "logview/logstore.h"
 
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <vector>
 
 class LogFinder {
 public:
     explicit LogFinder(const LogStore& store);
+    // Over other bytes: each piece runs from a position to the end of its
+    // block of kBlockBytes; length() is how many there are now.
+    struct Source {
+        std::function<QByteArrayView(qsizetype)> piece;
+        std::function<qsizetype()> length;
+    };
+    explicit LogFinder(Source source);
+    static constexpr qsizetype kBlockBytes = LogStore::kBlockBytes;
 
     // A new query; the count starts again.
     void setQuery(const QString& text, bool matchCase);
+    // Exactly these bytes, whatever they are.
+    void setBytes(const QByteArray& bytes);
     const QString& query() const { return query_; }
     bool matchCase() const { return matchCase_; }
     // Whether the query can match at all: not empty, no line end, and every
     // character one the field can show (Latin-1).
     bool searchable() const { return searchable_; }
-    qsizetype queryLength() const { return query_.size(); }
+    qsizetype queryLength() const { return pattern_.size(); }
 
     struct Match {
         qsizetype start = -1;
@@ -62,7 +75,7 @@ private:
     // The last match starting in [from, to), or -1.
     qsizetype lastMatch(qsizetype from, qsizetype to) const;
 
-    const LogStore& store_;
+    Source source_;
     QString query_;
     bool matchCase_ = false;
     bool searchable_ = false;

@@ -15,6 +15,12 @@
 
 #include <algorithm>
 
+namespace {
+// The strip of times: the field's paper a shade darker, a rule beside it.
+const QColor kTimePaper(0xf2, 0xf2, 0xf2);
+const QColor kTimeRule(0xc8, 0xc8, 0xc8);
+} // namespace
+
 RichTextField::RichTextField(QWidget* parent)
     : QAbstractScrollArea(parent), scheduler_(std::make_unique<PaintScheduler>()) {
     clock_ = [anchor = QDateTime::currentMSecsSinceEpoch(), since = QElapsedTimer()]() mutable {
@@ -73,10 +79,15 @@ void RichTextField::takeFont() {
     painter_.setFont(font());
     charWidth_ = painter_.charWidth();
     lineHeight_ = painter_.lineHeight();
+    if (timeColumn_ != TimeColumn::Hidden) textLeft_ = timeColumnWidth();
     syncScrollBars();
 }
 
 RichTextField::~RichTextField() = default;
+
+int RichTextField::textWidth() const {
+    return std::max(1, viewport()->width() - textLeft_);
+}
 
 bool RichTextField::paintingHeld() const {
     return scheduler_->paintWaiting() || barsPending_;
@@ -89,7 +100,7 @@ int RichTextField::visibleRows() const {
 }
 
 int RichTextField::visibleColumns() const {
-    return std::max(1, viewport()->width() / charWidth_);
+    return std::max(1, textWidth() / charWidth_);
 }
 
 qsizetype RichTextField::lastTopLine() const {
@@ -97,7 +108,7 @@ qsizetype RichTextField::lastTopLine() const {
 }
 
 qsizetype RichTextField::maxLeftPixel() const {
-    return std::max<qsizetype>(0, (columns_.widest() + 1) * charWidth_ - viewport()->width());
+    return std::max<qsizetype>(0, (columns_.widest() + 1) * charWidth_ - textWidth());
 }
 
 qsizetype RichTextField::sidewaysUnit() const {
@@ -112,7 +123,7 @@ qsizetype RichTextField::sidewaysUnit() const {
 QRect RichTextField::characterRect(qsizetype position) const {
     position = std::clamp<qsizetype>(position, 0, store_.length());
     const qsizetype line = store_.lineAt(position);
-    const qsizetype x = columns_.columnOf(position) * charWidth_ - leftPixel_;
+    const qsizetype x = textLeft_ + columns_.columnOf(position) * charWidth_ - leftPixel_;
     const qsizetype y = (line - paintedTop_) * lineHeight_;
     return QRect(int(std::clamp<qsizetype>(x, -(1 << 20), 1 << 20)),
                  int(std::clamp<qsizetype>(y, -(1 << 20), 1 << 20)), charWidth_, lineHeight_);
@@ -121,7 +132,7 @@ QRect RichTextField::characterRect(qsizetype position) const {
 qsizetype RichTextField::positionAt(const QPoint& point) const {
     const qsizetype row = point.y() < 0 ? -1 : point.y() / lineHeight_;
     const qsizetype line = std::clamp<qsizetype>(paintedTop_ + row, 0, store_.lineCount() - 1);
-    const qsizetype x = std::max<qsizetype>(0, point.x() + leftPixel_);
+    const qsizetype x = std::max<qsizetype>(0, point.x() - textLeft_ + leftPixel_);
     return columns_.positionNear(line, (x + charWidth_ / 2) / charWidth_);
 }
 
@@ -289,7 +300,7 @@ void RichTextField::syncScrollBars() {
     QScrollBar* h = horizontalScrollBar();
     const qsizetype unit = sidewaysUnit();
     h->setRange(0, int(maxLeftPixel() / unit));
-    h->setPageStep(int(std::max<qsizetype>(1, viewport()->width() / unit)));
+    h->setPageStep(int(std::max<qsizetype>(1, textWidth() / unit)));
     h->setSingleStep(int(std::max<qsizetype>(1, charWidth_ / unit)));
     h->setValue(int(std::min<qsizetype>(leftPixel_ / unit, INT_MAX)));
     syncing_ = false;
@@ -314,7 +325,7 @@ void RichTextField::ensureVisible(qsizetype position) {
     else if (line >= topLine_ + visibleRows())
         setTopLine(line - visibleRows() + 1);
     const qsizetype x = columns_.columnOf(position) * charWidth_;
-    const int width = viewport()->width();
+    const int width = textWidth();
     qsizetype left = leftPixel_;
     if (x < left)
         left = std::max<qsizetype>(0, x - width / 4);
@@ -387,14 +398,63 @@ void RichTextField::paintEvent(QPaintEvent* event) {
     const qsizetype first = paintedTop_ + clip.top() / lineHeight_;
     const qsizetype last =
         std::min(store_.lineCount(), paintedTop_ + clip.bottom() / lineHeight_ + 1);
-    const LinePainter::View view{leftPixel_, selection_.from(), selection_.to(), &marks_};
-    for (qsizetype line = first; line < last; ++line)
-        painter_.paint(p, store_, columns_, line, int((line - paintedTop_) * lineHeight_), clip,
-                       view);
+    const auto top = [&](qsizetype line) { return int((line - paintedTop_) * lineHeight_); };
+    if (clip.left() < textLeft_) {
+        // The times, in a strip of their own left of the text.
+        const QRect strip(0, clip.top(), textLeft_, clip.height());
+        p.fillRect(strip, kTimePaper);
+        p.fillRect(QRect(textLeft_ - 1, clip.top(), 1, clip.height()), kTimeRule);
+        const GlyphCells& cells = painter_.cells();
+        for (qsizetype line = first; line < last; ++line) {
+            const QString time = timeText(line);
+            if (time.isEmpty()) continue;
+            const int colour = store_.runs()[store_.runAt(store_.lineStart(line))].colour;
+            cells.drawRun(p, double(charWidth_ / 2), double(top(line) + cells.ascent()), time,
+                          colour::toQColor(colour));
+        }
+    }
+    const QRect text = clip.intersected(QRect(textLeft_, 0, textWidth(), viewport()->height()));
+    if (!text.isEmpty()) {
+        p.setClipRect(text);
+        p.translate(textLeft_, 0);
+        const LinePainter::View view{leftPixel_, selection_.from(), selection_.to(), &marks_};
+        for (qsizetype line = first; line < last; ++line)
+            painter_.paint(p, store_, columns_, line, top(line), text.translated(-textLeft_, 0),
+                           view);
+        p.resetTransform();
+    }
     if (hasFocus() && caretShown_ && isEnabled()) {
         const QRect caret = characterRect(selection_.caret());
-        p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_), LinePainter::caret());
+        if (caret.left() >= textLeft_)
+            p.fillRect(QRect(caret.left(), caret.top(), 1, lineHeight_), LinePainter::caret());
     }
+}
+
+// ---- the time column ----
+
+void RichTextField::setTimeColumn(TimeColumn column) {
+    if (column == timeColumn_) return;
+    timeColumn_ = column;
+    textLeft_ = column == TimeColumn::Hidden ? 0 : timeColumnWidth();
+    repaintAll_ = true;
+    syncScrollBars();
+    viewport()->update();
+    emit timeColumnChanged(column);
+}
+
+int RichTextField::timeColumnWidth() const {
+    // "hh:mm:ss.mmm" or "+12345.678", half a cell either side.
+    return 13 * charWidth_ + 1;
+}
+
+QString RichTextField::timeText(qsizetype line) const {
+    const qint64 at = store_.lineTime(line);
+    if (at < 0 || timeColumn_ == TimeColumn::Hidden) return QString();
+    if (timeColumn_ == TimeColumn::TimeOfDay)
+        return QDateTime::fromMSecsSinceEpoch(at).toString(QStringLiteral("hh:mm:ss.zzz"));
+    const qint64 before = line > 0 ? store_.lineTime(line - 1) : at;
+    const qint64 ms = at - before;
+    return QStringLiteral("+%1.%2").arg(ms / 1000).arg(ms % 1000, 3, 10, QLatin1Char('0'));
 }
 
 // ---- caret, selection and the clipboard ----
@@ -496,6 +556,10 @@ void RichTextField::keyPressEvent(QKeyEvent* event) {
 
 void RichTextField::mousePressEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
+    // A click on the times shows them the other way.
+    if (event->position().x() < textLeft_)
+        return setTimeColumn(timeColumn_ == TimeColumn::TimeOfDay ? TimeColumn::SincePrevious
+                                                                  : TimeColumn::TimeOfDay);
     const bool near = (event->position().toPoint() - lastClickAt_).manhattanLength() <=
                       QApplication::startDragDistance();
     const bool soon =

@@ -93,6 +93,15 @@ public:
     // Whether insertions wait to be painted.
     bool paintingHeld() const;
 
+    // The strip of times left of the text: each line's time of day
+    // ("14:03:07.125"), or the time since the line before ("+0.032"). It
+    // is no part of the text.
+    enum class TimeColumn { Hidden, TimeOfDay, SincePrevious };
+    void setTimeColumn(TimeColumn column);
+    TimeColumn timeColumn() const { return timeColumn_; }
+    // A line's time as the column shows it; empty when hidden or none.
+    QString timeText(qsizetype line) const;
+
     // Where a position is drawn, in viewport coordinates (one character cell),
     // and the position nearest a point of the viewport.
     QRect characterRect(qsizetype position) const;
@@ -107,6 +116,8 @@ signals:
     void selTextInserted(const QString& text);
     // Before setText replaces the whole text, with the new text.
     void aboutToSetText(const QString& text);
+    // The time column was shown, hidden or switched (a click on it).
+    void timeColumnChanged(RichTextField::TimeColumn column);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -129,6 +140,9 @@ private:
 
     // Geometry of the character grid.
     void takeFont();
+    // The text's part of the viewport, right of the times.
+    int textWidth() const;
+    int timeColumnWidth() const;
     int visibleRows() const;
     int visibleColumns() const;
     qsizetype lastTopLine() const;
@@ -180,7 +194,9 @@ private:
     int lineHeight_ = 14;
     qsizetype topLine_ = 0; // first line on screen; the scroll bar follows it
     qsizetype leftPixel_ = 0;
-    int rows_ = 1; // rows the viewport had at its last resize
+    TimeColumn timeColumn_ = TimeColumn::Hidden;
+    int textLeft_ = 0; // where the text begins: right of the times
+    int rows_ = 1;     // rows the viewport had at its last resize
     qsizetype paintedTop_ = 0;
     bool syncing_ = false;
     bool barsPending_ = false;
