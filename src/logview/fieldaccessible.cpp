@@ -36,6 +36,16 @@ public:
 
     QString text(QAccessible::Text t) const override {
         if (t == QAccessible::Value) return text(0, characterCount());
+        // With the times shown, the time of the line at the caret, asked for
+        // when a reader wants it (no event for every line that comes).
+        if (t == QAccessible::Description &&
+            field_->timeColumn() != RichTextField::TimeColumn::Hidden) {
+            const QString time = field_->timeText(field_->store().lineAt(field_->selStart()));
+            const QString own = QAccessibleWidget::text(t);
+            if (!time.isEmpty())
+                return (own.isEmpty() ? QString() : own + QStringLiteral(". ")) +
+                       QStringLiteral("Line at the caret: ") + time;
+        }
         return QAccessibleWidget::text(t);
     }
 
