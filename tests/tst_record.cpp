@@ -2,6 +2,7 @@
 // out one byte and one character at a time.
 #include "link/sessionclock.h"
 #include "link/wirerecord.h"
+#include "logview/byterows.h"
 #include "logview/logstore.h"
 
 #include <QTest>
@@ -144,6 +145,45 @@ private slots:
             QCOMPARE(store.lineTime(line), lines[line]);
         store.clear();
         QCOMPARE(store.lineTime(0), qint64(-1));
+    }
+
+    // The byte view's rows: a chunk begins a row, 16 bytes a row at most, each
+    // row its time, direction, offset among its direction's bytes, hex and
+    // the bytes themselves.
+    void byteRows() {
+        WireRecord record;
+        ByteRows rows(record);
+        const qint64 at =
+            QDateTime::fromString("2026-12-09T14:03:07.125", Qt::ISODateWithMs).toMSecsSinceEpoch();
+        record.append(Direction::Sent, QByteArray("\x02QD\x95\x03"), at);
+        record.append(Direction::Received, everyByte().mid(0x06, 20), at + 32);
+        for (int i = 0; i < 3000; ++i)
+            record.append(Direction::Received, "z", at + 40 + i);
+        rows.update();
+        QCOMPARE(rows.rowCount(), 1 + 2 + 3000);
+        QCOMPARE(rows.text(0), QString::fromLatin1("14:03:07.125 TX 00000000  02 51 44 95 03"
+                                                   "                                    "
+                                                   "\x02QD\x95\x03"));
+        QCOMPARE(rows.text(1).mid(13, 63),
+                 QStringLiteral("RX 00000000  06 07 08 09 0A 0B 0C 0D  0E 0F 10 11 12 13 14 15  "));
+        QCOMPARE(rows.text(2).left(31), QStringLiteral("14:03:07.157 RX 00000010  16 17"));
+        QCOMPARE(rows.text(2).size(), ByteRows::charColumn(4));
+        const ByteRows::Row last = rows.row(3002);
+        QCOMPARE(last.chunk, qsizetype(3001));
+        QCOMPARE(last.offset, qsizetype(5 + 20 + 2999));
+        QCOMPARE(rows.text(3002).mid(16, 8), QStringLiteral("00000BCB")); // 20 + 2999 received
+        for (const qsizetype offset : {qsizetype(0), qsizetype(4), qsizetype(5), qsizetype(21),
+                                       qsizetype(25), qsizetype(1500), record.byteCount() - 1})
+            QVERIFY(rows.row(rows.rowOf(offset)).offset <= offset &&
+                    offset <
+                        rows.row(rows.rowOf(offset)).offset + rows.row(rows.rowOf(offset)).length);
+        QCOMPARE(ByteRows::byteAtColumn(ByteRows::hexColumn(9) + 1), 9);
+        QCOMPARE(ByteRows::byteAtColumn(ByteRows::charColumn(15)), 15);
+        QCOMPARE(ByteRows::byteAtColumn(ByteRows::hexColumn(7) + 2), -1);
+        record.clear();
+        rows.clear();
+        QCOMPARE(rows.rowCount(), qsizetype(0));
+        QCOMPARE(rows.text(0), QString());
     }
 
     // The session's clock reads the wall clock once: what the system's clock
