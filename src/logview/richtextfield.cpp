@@ -163,8 +163,11 @@ void RichTextField::setSelTexts(const QStringList& texts, const QList<qint64>& t
         store_.append(texts[i], selColor_, i < times.size() ? times[i] : now());
     afterInsert(firstLine, oldLength);
     emit changed();
-    for (const QString& text : texts)
-        if (!text.isEmpty()) emit selTextInserted(text);
+    for (qsizetype i = 0; i < texts.size(); ++i) {
+        if (texts[i].isEmpty()) continue;
+        emit selTextInserted(texts[i]);
+        emit textInserted(texts[i], selColor_, i < times.size() ? times[i] : now());
+    }
 }
 
 void RichTextField::afterInsert(qsizetype firstChangedLine, qsizetype oldLength) {
@@ -191,6 +194,7 @@ void RichTextField::setText(const QString& text) {
     store_.clear();
     columns_.clear();
     selection_.set(0, 0);
+    placeMarks_.clear();
     topLine_ = paintedTop_ = 0;
     leftPixel_ = 0;
     accessibleFrom_ = -1;
@@ -396,6 +400,12 @@ void RichTextField::paintEvent(QPaintEvent* event) {
     const QRect clip = event->rect();
     p.fillRect(clip, LinePainter::paper());
     const qsizetype first = paintedTop_ + clip.top() / lineHeight_;
+    const auto markedLines = [&] {
+        std::vector<qsizetype> lines;
+        for (const qsizetype at : placeMarks_)
+            lines.push_back(store_.lineAt(at));
+        return lines;
+    }();
     const qsizetype last =
         std::min(store_.lineCount(), paintedTop_ + clip.bottom() / lineHeight_ + 1);
     const auto top = [&](qsizetype line) { return int((line - paintedTop_) * lineHeight_); };
@@ -422,6 +432,12 @@ void RichTextField::paintEvent(QPaintEvent* event) {
             painter_.paint(p, store_, columns_, line, top(line), text.translated(-textLeft_, 0),
                            view);
         p.resetTransform();
+    }
+    // A place mark: a dashed rule across the top of its line.
+    for (const qsizetype line : markedLines) {
+        if (line < first || line >= last + 1) continue;
+        p.setPen(QPen(kTimeRule.darker(130), 1, Qt::DashLine));
+        p.drawLine(0, top(line), viewport()->width(), top(line));
     }
     if (hasFocus() && caretShown_ && isEnabled()) {
         const QRect caret = characterRect(selection_.caret());
@@ -608,6 +624,11 @@ void RichTextField::mouseReleaseEvent(QMouseEvent* event) {
     if (event->button() != Qt::LeftButton) return;
     dragTimer_.stop();
     if (std::exchange(dragging_, false)) selectionChanged();
+}
+
+void RichTextField::addPlaceMark(qsizetype position) {
+    placeMarks_.push_back(position);
+    viewport()->update();
 }
 
 void RichTextField::setMarks(Marks marks) {

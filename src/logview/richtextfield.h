@@ -87,6 +87,9 @@ public:
     using Marks = LinePainter::Marks;
     void setMarks(Marks marks);
     void marksChanged();
+    // Places drawn as a rule above the line that holds them (where the
+    // operator cleared a field that is shown again); no part of the text.
+    void addPlaceMark(qsizetype position);
     // Brings a stretch into view now (scroll bars included).
     void showRange(qsizetype from, qsizetype to);
 
@@ -114,6 +117,8 @@ signals:
     // (the field itself keeps CR LF and a lone LF alike as one line break);
     // once for each text of setSelTexts.
     void selTextInserted(const QString& text);
+    // The same with the text's colour and time.
+    void textInserted(const QString& text, int colourNumber, qint64 timeMs);
     // Before setText replaces the whole text, with the new text.
     void aboutToSetText(const QString& text);
     // The time column was shown, hidden or switched (a click on it).
@@ -211,5 +216,6 @@ private:
     QPoint dragPoint_;
     bool dragging_ = false;
     Marks marks_;
+    std::vector<qsizetype> placeMarks_; // in order
     QPointer<QWidget> watchedWindow_;
 };
