@@ -8,7 +8,10 @@
 #include "link/frame.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "link/wirerecord.h"
+#include "logview/byteview.h"
 #include "logview/colours.h"
+#include "logview/fieldfind.h"
 #include "logview/logfinder.h"
 #include "logview/richtextfield.h"
 #include "platform/seams.h"
@@ -759,6 +762,68 @@ double millisecondsSince(Clock::time_point start) {
 }
 
 } // namespace
+
+int figureByteView(const BenchOptions& options) {
+    // The wire record of a million device lines, one 31-byte read each, and
+    // a command now and then: what it holds per byte, and the byte view
+    // painted and searched over it.
+    WireRecord record;
+    const int lines = std::max(100, scaled(1000000, options));
+    const QByteArray all = deviceLines(lines);
+    const qint64 start = QDateTime::currentMSecsSinceEpoch();
+    for (int i = 0; i < lines; ++i) {
+        if (i % 1000 == 0) record.append(WireRecord::Direction::Sent, "\x02QD\x95\x03", start + i);
+        if (i == 10) {
+            record.append(WireRecord::Direction::Received, QByteArray(kLineToFind), start + i);
+            continue;
+        }
+        record.append(WireRecord::Direction::Received,
+                      QByteArrayView(all).sliced(qsizetype(i) * kDeviceLineBytes, kDeviceLineBytes),
+                      start + i);
+    }
+    printFigure("wire_bytes_per_byte", double(record.bytesHeld()) / double(record.byteCount()),
+                "bytes", 2);
+
+    ByteView view(record);
+    view.resize(dataFieldSize());
+    view.show();
+    runEventLoopFor(300);
+    PaintWatch paints(view.viewport());
+    view.verticalScrollBar()->setValue(0);
+    runEventLoopFor(100);
+    std::vector<double> paintMs;
+    for (int r = 0; r < 20; ++r) {
+        const Clock::time_point at = Clock::now();
+        view.viewport()->repaint();
+        paintMs.push_back(millisecondsSince(at));
+    }
+    printFigure("paint_ms_1m_lines_bytes", median(paintMs), "ms", 3);
+
+    // The one line to find, given in hex, found from the end.
+    const QByteArray wanted(kLineToFind);
+    std::vector<double> findMs;
+    for (int r = 0; r < 9; ++r) {
+        view.collapseTo(record.byteCount());
+        runEventLoopFor(150);
+        const int before = paints.count;
+        const Clock::time_point at = Clock::now();
+        LogFinder finder(LogFinder::Source{[&](qsizetype o) { return record.piece(o); },
+                                           [&] { return record.byteCount(); }});
+        finder.setBytes(*FieldFind::hexBytes(QString::fromLatin1(wanted.toHex(' '))));
+        const LogFinder::Match match = finder.next(view.caret());
+        if (match.found()) {
+            view.setSelection(match.start, match.start + finder.queryLength());
+            view.viewport()->repaint();
+        }
+        findMs.push_back(millisecondsSince(at));
+        if (!match.found() || !match.wrapped || paints.count <= before) {
+            std::fprintf(stderr, "the byte view's find did not go round to its match\n");
+            return 1;
+        }
+    }
+    printFigure("find_ms_1m_lines_bytes", median(findMs), "ms", 3);
+    return 0;
+}
 
 int figureSelectAllExtend(const BenchOptions& options) {
     LineDevice line;

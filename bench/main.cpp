@@ -56,6 +56,8 @@ const Measurement kMeasurements[] = {
     {"click", figureClick, "\"Clear\" clicked (100 ms hold) while lines arrive at 31 a second"},
     {"bigfield", figureBigField,
      "paint, find, copy all and save with 1,000,000 lines in the field"},
+    {"bytes", figureByteView,
+     "the wire record of 1,000,000 lines: bytes held, the byte view painted and searched"},
     {"selectall", figureSelectAllExtend,
      "Ctrl+A, then Shift+Up, with 10,000,000 lines in the field"},
 };

@@ -49,8 +49,7 @@ qsizetype ByteRows::rowOf(qsizetype offset) const {
     return rows + (std::max<qsizetype>(0, offset) - record_.chunkOffset(chunk)) / kBytesPerRow;
 }
 
-QString ByteRows::text(qsizetype index) const {
-    const Row r = row(index);
+QString ByteRows::text(const Row& r) const {
     if (r.length <= 0) return QString();
     static const char digits[] = "0123456789ABCDEF";
     QString out(kColumns, QLatin1Char(' '));

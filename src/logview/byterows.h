@@ -42,7 +42,8 @@ public:
 
     // A row's text as the view shows it, its characters one a byte as the
     // field holds them (a control byte stays itself).
-    QString text(qsizetype index) const;
+    QString text(qsizetype index) const { return text(row(index)); }
+    QString text(const Row& row) const;
     // The byte whose hex or character cell is at `column` of a row, or -1.
     static int byteAtColumn(int column);
 

@@ -138,7 +138,7 @@ void ByteView::paintEvent(QPaintEvent* event) {
 
 void ByteView::paintRow(QPainter& p, qsizetype index, int y) const {
     const ByteRows::Row row = rows_.row(index);
-    const QString text = rows_.text(index);
+    const QString text = rows_.text(row);
     const int w = cells_.charWidth(), h = cells_.lineHeight();
     const bool sent = record_.chunkDirection(row.chunk) == WireRecord::Direction::Sent;
     const QColor ink = colour::toQColor(sent ? colour::Red : colour::Blue);
@@ -160,22 +160,43 @@ void ByteView::paintRow(QPainter& p, qsizetype index, int y) const {
         p.fillRect(QRect(x(ByteRows::hexColumn(i)), y, 2 * w, h), back);
         p.fillRect(QRect(x(ByteRows::charColumn(i)), y, w, h), back);
     }
-    // The time, direction, offset and hex as one run each; the characters
-    // one by one, a control byte as the field draws it.
+    // Runs of one ink: the time, direction, offset and the hex, then the
+    // characters, a control byte drawn alone as the field draws it.
     const double baseline = double(y + cells_.ascent());
+    const auto inkOf = [&](int i) {
+        return selected[size_t(i)] ? LinePainter::selectedInk() : ink;
+    };
     cells_.drawRun(p, double(x(0)), baseline, text.left(ByteRows::hexColumn(0)), ink);
-    for (int i = 0; i < row.length; ++i) {
-        const QColor byteInk = selected[size_t(i)] ? LinePainter::selectedInk() : ink;
-        cells_.drawRun(p, double(x(ByteRows::hexColumn(i))), baseline,
-                       text.mid(ByteRows::hexColumn(i), 2), byteInk);
-        const auto c = uchar(text.at(ByteRows::charColumn(i)).unicode());
-        const QRect cell(x(ByteRows::charColumn(i)), y, w, h);
-        if (GlyphCells::drawnAlone(c))
-            cells_.drawStandIn(p, cell, c, byteInk);
-        else
-            cells_.drawRun(p, double(cell.left()), baseline, QString(QLatin1Char(char(c))),
-                           byteInk);
+    for (int from = 0, i = 1; i <= row.length; ++i) {
+        if (i < row.length && selected[size_t(i)] == selected[size_t(from)]) continue;
+        const int start = ByteRows::hexColumn(from), end = ByteRows::hexColumn(i - 1) + 2;
+        cells_.drawRun(p, double(x(start)), baseline, text.mid(start, end - start), inkOf(from));
+        from = i;
     }
+    QString run;
+    int runStart = 0;
+    const auto drawChars = [&](int end) {
+        if (!run.isEmpty())
+            cells_.drawRun(p, double(x(ByteRows::charColumn(runStart))), baseline, run,
+                           inkOf(runStart));
+        run.clear();
+        runStart = end;
+    };
+    for (int i = 0; i < row.length; ++i) {
+        const auto c = uchar(text.at(ByteRows::charColumn(i)).unicode());
+        if (GlyphCells::drawnAlone(c) ||
+            (i > runStart && selected[size_t(i)] != selected[size_t(runStart)])) {
+            drawChars(i);
+        }
+        if (GlyphCells::drawnAlone(c)) {
+            cells_.drawStandIn(p, QRect(x(ByteRows::charColumn(i)), y, w, h), c, inkOf(i));
+            runStart = i + 1;
+            continue;
+        }
+        if (run.isEmpty()) runStart = i;
+        run.append(QLatin1Char(char(c)));
+    }
+    drawChars(int(row.length));
 }
 
 QRect ByteView::byteRect(qsizetype offset) const {
