@@ -69,8 +69,9 @@ private slots:
         RDData* w = openDataWindowOn(device);
         const auto buttons = w->findChildren<QAbstractButton*>();
         QVERIFY(buttons.size() >= 25);
+        // A key's mark is not read out: "&Times" is "Times".
         for (QAbstractButton* b : buttons)
-            QCOMPARE(accessibleText(b), b->text());
+            QCOMPARE(accessibleText(b), QString(b->text()).remove('&'));
         for (QGroupBox* g : w->findChildren<QGroupBox*>())
             QCOMPARE(accessibleText(g), g->title());
         // The XON/XOFF button's name follows its caption.
@@ -166,7 +167,7 @@ private slots:
         QList<QWidget*> chain;
         for (QWidget* at = inTabOrder.first(); chain.size() < inTabOrder.size();
              at = at->nextInFocusChain())
-            if (at->focusPolicy() & Qt::TabFocus) chain << at;
+            if ((at->focusPolicy() & Qt::TabFocus) && at->isVisibleTo(w)) chain << at;
         QCOMPARE(chain, inTabOrder);
     }
 

@@ -9,6 +9,8 @@
 #include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "link/wirerecord.h"
+#include "logview/byteview.h"
 #include "logview/colours.h"
 #include "logview/paintscheduler.h"
 #include "logview/richtextfield.h"
@@ -23,6 +25,7 @@
 #include <QRandomGenerator>
 #include <QScrollBar>
 #include <QSerialPort>
+#include <QSettings>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
@@ -58,6 +61,16 @@ struct SliderPeek : QScrollBar {
 QRect sliderRect(const QScrollBar* bar) {
     return SliderPeek::rect(bar);
 }
+
+// The bytes of one direction in the wire record, in order.
+QByteArray recorded(const WireRecord& record, WireRecord::Direction direction) {
+    QByteArray out;
+    for (qsizetype i = 0; i < record.chunkCount(); ++i)
+        if (record.chunkDirection(i) == direction)
+            out +=
+                record.bytes(record.chunkOffset(i), record.chunkOffset(i) + record.chunkLength(i));
+    return out;
+}
 } // namespace
 
 class TestDataWindow : public QObject {
@@ -72,6 +85,60 @@ private slots:
         unloadDataWindow();
         device.reset();
         platform::resetSeams();
+        QSettings().remove("view");
+    }
+
+    // When each line came and which bytes went over the line, switched by
+    // mouse and keys and remembered for the next window; "Clear" clears both.
+    void timesAndBytesOfTheLine() {
+        using Column = RichTextField::TimeColumn;
+        platform::seams().now = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 0)); };
+        RDData* w = openOnDevice();
+        QVERIFY(QTest::qWaitForWindowExposed(w));
+        QApplication::setActiveWindow(w);
+        QCOMPARE(w->Text1->timeColumn(), Column::Hidden);
+        QVERIFY(w->Text1->isVisible() && !w->byteView()->isVisible());
+        w->GetDate->click();
+        const QByteArray frame = device->readAtLeast(5);
+        const QByteArray answer("\x06"
+                                "07.02.97 14:30:00\r\x00\xff",
+                                21);
+        QVERIFY(device->write(answer));
+        const WireRecord& record = w->wireRecord();
+        QVERIFY(
+            waitUntil([&] { return recorded(record, WireRecord::Direction::Received) == answer; }));
+        QCOMPARE(recorded(record, WireRecord::Direction::Sent), frame);
+
+        clickOn(w->Times);
+        QCOMPARE(w->Text1->timeColumn(), Column::TimeOfDay);
+        // The title's line, then the device's lines, no earlier than it.
+        QVERIFY2(w->Text1->timeText(0).startsWith("14:03:0"), qPrintable(w->Text1->timeText(0)));
+        QVERIFY(w->Text1->store().lineTime(2) >= w->Text1->store().lineTime(0));
+        QCOMPARE(w->Text1->store().lineTime(2), record.chunkTime(record.chunkCount() - 1));
+        QTest::keyClick(w, Qt::Key_T, Qt::ControlModifier | Qt::ShiftModifier);
+        QCOMPARE(w->Text1->timeColumn(), Column::SincePrevious);
+        QVERIFY(w->Text1->timeText(1).startsWith('+'));
+        QVERIFY(w->Text1->text().startsWith(">> GET DATE <<\r\n")); // no part of the text
+
+        QTest::keyClick(w, Qt::Key_B, Qt::AltModifier); // a key clicks as the mouse does
+        QVERIFY(waitUntil([&] { return w->Bytes->isChecked(); }));
+        QVERIFY(w->byteView()->isVisible() && !w->Text1->isVisible());
+        // A row for the 5 sent, two at least for the 21 received.
+        QVERIFY(w->byteView()->rows().rowCount() >= 3);
+
+        // The next window takes the same views.
+        unloadDataWindow();
+        w = openOnDevice();
+        QVERIFY(w->Times->isChecked() && w->Bytes->isChecked());
+        QCOMPARE(w->Text1->timeColumn(), Column::SincePrevious);
+        clickOn(w->Bytes);
+        QVERIFY(w->Text1->isVisibleTo(w) && !w->byteView()->isVisibleTo(w));
+
+        w->GetDate->click();
+        QVERIFY(waitUntil([&] { return w->byteView()->rows().rowCount() > 0; }));
+        clickOn(w->Command5);
+        QCOMPARE(w->wireRecord().byteCount(), 0);
+        QCOMPARE(w->byteView()->rows().rowCount(), 0);
     }
 
     void startupOnAFreePort() {

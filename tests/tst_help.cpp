@@ -77,6 +77,14 @@ const Golden kGolden[] = {
     {"Option1_1", nullptr, nullptr, Hint::None},
     {"Command2", nullptr, nullptr, Hint::None},
     {"scroll", nullptr, nullptr, Hint::None},
+    {"Times",
+     "Show the time of each line at the left of the data field (click the times or press "
+     "Ctrl+Shift+T: time of day or time since the line before).",
+     "Show the times of the lines!", Hint::None},
+    {"Bytes",
+     "Show the bytes sent and received, in hex and as characters, in place of the data "
+     "field.",
+     "Show the bytes on the line!", Hint::None},
 };
 } // namespace
 

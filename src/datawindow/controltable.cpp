@@ -45,6 +45,12 @@ Control option(int index, const char* name, const char* caption, int row) {
     return c;
 }
 
+Control helped(Control c, const char* longHelp, const char* shortHelp) {
+    c.longHelp = longHelp;
+    c.shortHelp = shortHelp;
+    return c;
+}
+
 Control withState(Control c, State state) {
     c.state = state;
     return c;
@@ -123,12 +129,22 @@ std::vector<Control> makeTable() {
                Cursor::Help),
         field,
         withState(scroll, State::Ticked),
+        // The views of the field: not commands, the operator's own choice,
+        // remembered between sessions.
+        helped(Control{Kind::CheckBox, "Times", "&Times", Place::FieldFooter, 0, 1},
+               "Show the time of each line at the left of the data field (click the times or "
+               "press Ctrl+Shift+T: time of day or time since the line before).",
+               "Show the times of the lines!"),
+        helped(Control{Kind::CheckBox, "Bytes", "&Bytes", Place::FieldFooter, 0, 2},
+               "Show the bytes sent and received, in hex and as characters, in place of the "
+               "data field.",
+               "Show the bytes on the line!"),
         // Offered once the field holds something.
-        withState(button("Command3", "Save mesures ...", Place::FieldFooter, 0, 2,
+        withState(button("Command3", "Save mesures ...", Place::FieldFooter, 0, 4,
                          "Save the data from the field above to a file on the PC.", "Save Data!",
                          Cursor::Help),
                   State::Disabled),
-        button("Command1", "Close", Place::FieldFooter, 0, 3,
+        button("Command1", "Close", Place::FieldFooter, 0, 5,
                "Close the current window and lose all data ...", "Close!"),
     };
 }

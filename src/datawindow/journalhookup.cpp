@@ -2,6 +2,7 @@
 // insertions, its failures told in the field.
 
 #include "datawindow/rddata.h"
+#include "link/sessionclock.h"
 #include "logview/colours.h"
 #include "logview/richtextfield.h"
 #include "platform/seams.h"
@@ -11,7 +12,7 @@
 
 void RDData::startJournal(const krt::JournalOptions& options) {
     if (!options.enabled) return;
-    auto* journal = new Journal(options, platform::now(), this);
+    auto* journal = new Journal(options, QDateTime::fromMSecsSinceEpoch(clock_->startMs()), this);
     journal_ = journal;
     RichTextField* field = Text1;
     connect(field, &RichTextField::selTextInserted, journal, &Journal::add);

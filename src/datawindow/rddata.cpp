@@ -1,12 +1,16 @@
 #include "datawindow/rddata.h"
 
 #include "datawindow/controltable.h"
+#include "datawindow/fieldviews.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
 #include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "link/sessionclock.h"
+#include "link/wirerecord.h"
+#include "logview/byteview.h"
 #include "logview/colours.h"
 #include "logview/fieldfind.h"
 #include "logview/findbar.h"
@@ -80,21 +84,24 @@ template <typename T> T* RDData::part(const char* name) const {
     member(part<std::remove_pointer_t<std::remove_cv_t<decltype(member)>>>(#member))
 
 RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
-    : QWidget(nullptr), parts_(makeParts(this)), KRT418_PART(FrameQuery), KRT418_PART(GetDate),
-      KRT418_PART(MemFree), KRT418_PART(ViewP), KRT418_PART(FrameCommands), KRT418_PART(SetDate),
-      KRT418_PART(SetDefaults), KRT418_PART(NewSession), KRT418_PART(UploadTimes),
-      KRT418_PART(UploadPrint), KRT418_PART(ClearMemory), KRT418_PART(FrameBuzzer),
-      KRT418_PART(buzzer), KRT418_PART(FrameLockInput), KRT418_PART(lockinput),
-      KRT418_PART(FrameIO), KRT418_PART(Manual), KRT418_PART(FrameLockTimes), KRT418_PART(Channel1),
+    : QWidget(nullptr), clock_(std::make_unique<SessionClock>(platform::now())),
+      wire_(std::make_unique<WireRecord>()), parts_(makeParts(this, *wire_)),
+      KRT418_PART(FrameQuery), KRT418_PART(GetDate), KRT418_PART(MemFree), KRT418_PART(ViewP),
+      KRT418_PART(FrameCommands), KRT418_PART(SetDate), KRT418_PART(SetDefaults),
+      KRT418_PART(NewSession), KRT418_PART(UploadTimes), KRT418_PART(UploadPrint),
+      KRT418_PART(ClearMemory), KRT418_PART(FrameBuzzer), KRT418_PART(buzzer),
+      KRT418_PART(FrameLockInput), KRT418_PART(lockinput), KRT418_PART(FrameIO),
+      KRT418_PART(Manual), KRT418_PART(FrameLockTimes), KRT418_PART(Channel1),
       KRT418_PART(Channel4), KRT418_PART(Others), KRT418_PART(Lch1), KRT418_PART(Lch4),
       KRT418_PART(Lothers), KRT418_PART(FrameRunTime), KRT418_PART(AccuracyR),
       KRT418_PART(TaccuracyR), KRT418_PART(FramePrinter), KRT418_PART(AccuracyP),
       KRT418_PART(TaccuracyP), KRT418_PART(FramePort), Option1{part<QRadioButton>("Option1_0"),
                                                                part<QRadioButton>("Option1_1")},
-      KRT418_PART(Command2), KRT418_PART(Command6), KRT418_PART(scroll), KRT418_PART(Label1),
-      KRT418_PART(Command5), KRT418_PART(Shape2), KRT418_PART(Text1), KRT418_PART(Command3),
-      KRT418_PART(Command1), KRT418_PART(Myhelp), KRT418_PART(Timer1), KRT418_PART(MSComm1),
-      ports_(std::move(ports)), find_(part<FieldFind>("FieldFind")) {
+      KRT418_PART(Command2), KRT418_PART(Command6), KRT418_PART(scroll), KRT418_PART(Times),
+      KRT418_PART(Bytes), KRT418_PART(Label1), KRT418_PART(Command5), KRT418_PART(Shape2),
+      KRT418_PART(Text1), KRT418_PART(Command3), KRT418_PART(Command1), KRT418_PART(Myhelp),
+      KRT418_PART(Timer1), KRT418_PART(MSComm1), ports_(std::move(ports)),
+      find_(part<FieldFind>("FieldFind")), byteView_(part<ByteView>("ByteView")) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Read Data"));
     setObjectName(QStringLiteral("RDData"));
@@ -102,6 +109,10 @@ RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
     // "1 ms, or the shortest tick the platform gives": a zero timer, and it
     // runs only while bytes are waiting, so an idle line costs nothing.
     Timer1->setInterval(0);
+    const SessionClock* clock = clock_.get();
+    Text1->setClock([clock] { return clock->nowMs(); });
+    find_->addBytes(byteView_);
+    views_ = new FieldViews({Text1, byteView_, Times, Bytes, scroll, find_}, this);
     connectHandlers();
     installCursors();
     installContextHelp();
@@ -110,6 +121,16 @@ RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
 }
 
 #undef KRT418_PART
+
+qint64 RDData::now() const {
+    return clock_->nowMs();
+}
+
+void RDData::recordWire(bool sent, const QByteArray& bytes, qint64 timeMs) {
+    wire_->append(sent ? WireRecord::Direction::Sent : WireRecord::Direction::Received, bytes,
+                  timeMs);
+    byteView_->recordChanged();
+}
 
 void RDData::closeEvent(QCloseEvent* event) {
     // A file dialog (ours or the manual window's) stands on this window:
@@ -164,7 +185,8 @@ QWidget* makeControl(const controls::Control& c, QWidget* parent) {
         break;
     case Kind::CheckBox: {
         auto* box = new QCheckBox(caption, parent);
-        box->setAccessibleName(caption);
+        // Read out without the mark of its key ("&Times": Alt+T).
+        box->setAccessibleName(QString(caption).remove(QLatin1Char('&')));
         // "ON" alone says little: the frame's title tells what is switched.
         if (auto* frame = qobject_cast<QGroupBox*>(parent))
             box->setAccessibleDescription(frame->title());
@@ -196,7 +218,7 @@ QWidget* RDData::control(const controls::Control& c) const {
     return part<QWidget>(c.name);
 }
 
-std::map<QString, QObject*> RDData::makeParts(QWidget* window) {
+std::map<QString, QObject*> RDData::makeParts(QWidget* window, const WireRecord& wire) {
     using controls::Place;
     std::map<QString, QObject*> parts;
     const auto add = [&parts](QObject* made, const char* name) {
@@ -237,8 +259,17 @@ std::map<QString, QObject*> RDData::makeParts(QWidget* window) {
         if (previous) QWidget::setTabOrder(previous, made);
         previous = made;
     }
+    // The byte view takes the field's place when the operator asks for it,
+    // and its turn of Tab.
+    auto* bytes = new ByteView(wire, shape2);
+    add(bytes, "ByteView");
+    bytes->setAccessibleName(QStringLiteral("Bytes from/to KRT 418"));
+    bytes->setMinimumSize(265, 297);
+    bytes->hide();
+    grids[Place::Field]->addWidget(bytes, 0, 0);
+    QWidget::setTabOrder(qobject_cast<QWidget*>(parts.at(QStringLiteral("Text1"))), bytes);
     grids[Place::Port]->setColumnStretch(1, 1);
-    fieldFooter->setColumnStretch(1, 1);
+    fieldFooter->setColumnStretch(3, 1);
 
     auto* label1 = new QLabel(QStringLiteral("Data from/to KRT 418"), window);
     add(label1, "Label1");
@@ -448,7 +479,10 @@ void RDData::appendPortError(PortError error) {
 
 bool RDData::send(const QByteArray& bytes) {
     const PortError error = MSComm1->output(bytes);
-    if (error == PortError::None) return true;
+    if (error == PortError::None) {
+        recordWire(true, bytes, now());
+        return true;
+    }
     appendPortError(error);
     return false;
 }
@@ -565,4 +599,6 @@ void RDData::SetDefaults_Click() {
 
 void RDData::Command5_Click() {
     Text1->setText(QString());
+    wire_->clear();
+    byteView_->recordCleared();
 }

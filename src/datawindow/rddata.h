@@ -37,7 +37,9 @@ struct Control;
 namespace krt {
 class PortBindings;
 } // namespace krt
+class ByteView;
 class FieldFind;
+class FieldViews;
 class Journal;
 class LostDeviceWatch;
 class OperatorInput;
@@ -51,10 +53,16 @@ class QRadioButton;
 class QTimer;
 class RichTextField;
 class SerialPortComponent;
+class SessionClock;
+class WireRecord;
 enum class PortError;
 
 class RDData : public QWidget {
     Q_OBJECT
+    // The session's clock, anchored to the wall clock as the window opens,
+    // and every byte of the line; made before the parts that show them.
+    const std::unique_ptr<SessionClock> clock_;
+    const std::unique_ptr<WireRecord> wire_;
     // What the window is made of (makeParts), by object name. Declared first,
     // so the named members below are bound to it.
     const std::map<QString, QObject*> parts_;
@@ -111,6 +119,13 @@ public:
     void setTimer1Enabled(bool enabled);
     bool timer1Enabled() const { return timer1Enabled_; }
 
+    // The session's clock (ms since the epoch): the times of the field's
+    // lines and of the wire record.
+    qint64 now() const;
+    // Every byte written to the port and read from it, and its view.
+    const WireRecord& wireRecord() const { return *wire_; }
+    ByteView* byteView() const { return byteView_; }
+
     // The remembered port number (0 until the first successful port choice).
     static qint16 rememberedPort;
 
@@ -152,6 +167,8 @@ public:
     QPushButton* const Command2;
     QPushButton* const Command6;
     QCheckBox* const scroll;
+    QCheckBox* const Times;
+    QCheckBox* const Bytes;
     QLabel* const Label1;
     QPushButton* const Command5;
     QFrame* const Shape2;
@@ -213,7 +230,7 @@ private:
     void startJournal(const krt::JournalOptions& options);
     // The controls of the table in the grids of their places, the frames,
     // the help line, the port and the receive timer, all in their layout.
-    static std::map<QString, QObject*> makeParts(QWidget* window);
+    static std::map<QString, QObject*> makeParts(QWidget* window, const WireRecord& wire);
     // The part of that name, of that kind (it must be there).
     template <typename T> T* part(const char* name) const;
     QWidget* control(const controls::Control& c) const;
@@ -260,6 +277,10 @@ private:
     OperatorInput* operatorInput_ = nullptr;
     // Find in the data field: Ctrl+F, the bar under the field.
     FieldFind* const find_;
+    ByteView* const byteView_;
+    FieldViews* views_ = nullptr;
+    // The bytes just written or read go into the wire record and its view.
+    void recordWire(bool sent, const QByteArray& bytes, qint64 timeMs);
     // The last receive pass took a bulk of text: a flood is on.
     bool flooding_ = false;
     // A lost device waiting to be reported once its last text is in.

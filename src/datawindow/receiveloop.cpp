@@ -4,6 +4,8 @@
 #include "datawindow/rddata.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "link/wirerecord.h"
+#include "logview/byteview.h"
 #include "logview/colours.h"
 #include "logview/fieldfind.h"
 #include "logview/richtextfield.h"
@@ -58,12 +60,17 @@ void RDData::Timer1_Timer() {
     // an input length and transformed on its own, all of them then inserted
     // together with one change reaction.
     QStringList chunks;
+    QList<qint64> times;
     QElapsedTimer pass;
     pass.start();
     while (chunks.size() < kTicksPerPass && pass.nsecsElapsed() < kPassNanoseconds) {
         const QByteArray chunk = MSComm1->input();
         if (chunk.isEmpty()) break;
+        // A read's time is when it was taken from the port.
+        const qint64 at = now();
+        wire_->append(WireRecord::Direction::Received, chunk, at);
         chunks.append(transformChunk(chunk));
+        times.append(at);
     }
     flooding_ = chunks.size() >= kBulkTicks;
     if (!chunks.isEmpty()) {
@@ -75,8 +82,9 @@ void RDData::Timer1_Timer() {
         quietInsert_ = !scroll->isChecked() || find_->holdsMatch();
         const int previous = Text1->selColor();
         Text1->setSelColor(colour::Blue);
-        Text1->setSelTexts(chunks);
+        Text1->setSelTexts(chunks, times);
         Text1->setSelColor(previous);
+        byteView_->recordChanged();
         quietInsert_ = false;
         Text1->setEnabled(true);
     }
