@@ -611,6 +611,10 @@ std::optional<PacedCpu> pacedCpuPercent(const Pace& pace, const BenchOptions& op
     return PacedCpu{median(windows), sum / double(windows.size())};
 }
 
+void showTimes(RDData* w) {
+    w->Times->setChecked(true);
+}
+
 } // namespace
 
 int figurePaced(const BenchOptions& options) {
@@ -618,6 +622,10 @@ int figurePaced(const BenchOptions& options) {
     if (!percent) return 1;
     printFigure("paced_200_lines_cpu_percent", percent->median, "%", 2);
     printFigure("paced_200_lines_cpu_percent_mean", percent->mean, "%", 2);
+    // The same with the time column shown (the wire record is always kept).
+    const auto timed = pacedCpuPercent({200, {}, showTimes}, options);
+    if (!timed) return 1;
+    printFigure("paced_200_lines_times_cpu_percent", timed->median, "%", 2);
     return 0;
 }
 
@@ -627,6 +635,9 @@ int figurePacedSlow(const BenchOptions& options) {
     if (!percent) return 1;
     printFigure("paced_31_lines_cpu_percent", percent->median, "%", 2);
     printFigure("paced_31_lines_cpu_percent_mean", percent->mean, "%", 2);
+    const auto timed = pacedCpuPercent({31, {}, showTimes}, options);
+    if (!timed) return 1;
+    printFigure("paced_31_lines_times_cpu_percent", timed->median, "%", 2);
     return 0;
 }
 
@@ -886,6 +897,17 @@ int figureBigField(const BenchOptions& options) {
         }
     }
     printFigure("paint_ms_1m_lines", median(paintMs), "ms", 3);
+    // And with the time column beside the text.
+    field->setTimeColumn(RichTextField::TimeColumn::TimeOfDay);
+    runEventLoopFor(100);
+    std::vector<double> timedMs;
+    for (int r = 0; r < 20; ++r) {
+        const Clock::time_point start = Clock::now();
+        field->viewport()->repaint();
+        timedMs.push_back(millisecondsSince(start));
+    }
+    field->setTimeColumn(RichTextField::TimeColumn::Hidden);
+    printFigure("paint_ms_1m_lines_times", median(timedMs), "ms", 3);
 
     // The one match, found from the end (so the search goes round), selected,
     // brought into view and painted.
