@@ -2,8 +2,10 @@
 // bounds) and the question "Clear memory" asks first.
 
 #include "link/frame.h"
+#include "link/receive.h"
 #include "logview/colours.h"
 #include "session/journal.h"
+#include "session/recordreader.h"
 #include "testsupport.h"
 
 #include <QDir>
@@ -11,6 +13,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -29,9 +32,13 @@ QByteArray contents(const QString& path) {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("(unreadable)");
 }
-QStringList entries(const QString& dir) {
-    return QDir(dir).entryList(QDir::Files, QDir::Name);
+QStringList entries(const QString& dir, const QString& filter = "*") {
+    return QDir(dir).entryList({filter}, QDir::Files, QDir::Name);
 }
+QString recordOf(const QString& textFile) {
+    return textFile.chopped(4) + ".jsonl";
+}
+static_assert(record::kDeviceColour == colour::Blue);
 } // namespace
 
 class TestJournal : public QObject {
@@ -106,7 +113,8 @@ private slots:
         openDataWindowOn(device, options)->append("off", colour::Black);
         unloadDataWindow();
         QCOMPARE(entries(folder),
-                 QStringList({"2026-12-08_16-03-12-2.txt", file.section('/', -1)}));
+                 QStringList({"2026-12-08_16-03-12-2.jsonl", "2026-12-08_16-03-12-2.txt",
+                              recordOf(file).section('/', -1), file.section('/', -1)}));
         QCOMPARE(contents(file), errors);
         QCOMPARE(contents(folder + "/2026-12-08_16-03-12-2.txt"), QByteArray("quit\r\n"));
     }
@@ -127,7 +135,7 @@ private slots:
         QString sessionFile; // named by the child's own clock
         QVERIFY(waitUntil(
             [&] {
-                sessionFile = folder + "/" + entries(folder).value(0);
+                sessionFile = folder + "/" + entries(folder, "*.txt").value(0);
                 return QFileInfo(sessionFile).size() >= half / 2;
             },
             60000));
@@ -138,6 +146,152 @@ private slots:
         QVERIFY(journal.size() >= half / 2);
         QVERIFY(!journal.replace("\r\n", "").contains('\r') && !journal.contains('\n'));
         QVERIFY(stream.replace('\r', "").startsWith(journal));
+    }
+
+    // A session's record read back: every event as given, times to the
+    // millisecond in a zone away from UTC, the device's text re-created from
+    // its bytes; the text file just as add() alone makes it.
+    void recordReadsBackAsWritten() {
+        const qint64 t0 = QDateTime(kStart.date(), kStart.time(), Qt::UTC).toMSecsSinceEpoch();
+        const QByteArray zone = qgetenv("TZ");
+        qputenv("TZ", "Europe/Paris");
+        tzset();
+        const auto restoreZone = qScopeGuard([&] {
+            if (zone.isEmpty())
+                qunsetenv("TZ");
+            else
+                qputenv("TZ", zone);
+            tzset();
+        });
+        QByteArray all;
+        for (int b = 0; b < 256; ++b)
+            all += char(b);
+        const QString frame = krt::frameImage("QD") + "\r\n";
+        const QString odd = QString(">> \u20AC\u00E9 \uFDD0x\r\n");
+        const QList<std::pair<QString, int>> texts{{">> GET DATE <<\r\n", colour::Black},
+                                                   {frame, colour::Red},
+                                                   {transformChunk(all), colour::Blue},
+                                                   {odd, colour::Black}};
+        Journal journal(options, kStart);
+        journal.setRecordHeader(1, "/dev/ttyS0", "9600,N,8,1", "1.2", t0);
+        journal.start();
+        journal.addPort(record::PortEvent::Opened, 1, "/dev/ttyS0", t0 + 1);
+        journal.addField(texts[0].first, texts[0].second, t0 + 2);
+        journal.addField(texts[1].first, texts[1].second, t0 + 2);
+        journal.addWire(true, krt::buildFrame("QD"), t0 + 3);
+        journal.addWire(false, all, t0 + 1004);
+        journal.addField(texts[2].first, texts[2].second, t0 + 1004);
+        journal.addPort(record::PortEvent::Lost, 1, "/dev/ttyS0", t0 + 5, 8002,
+                        "Invalid port number");
+        journal.addClear(t0 + 6);
+        journal.addField(texts[3].first, texts[3].second, t0 + 7);
+        journal.finish();
+        QCOMPARE(journal.recordPath(), recordOf(file));
+
+        QStringList log;
+        RecordReader::Sink sink;
+        sink.header = [&](const RecordReader::Header& h) {
+            log << QString("header %1 %2 %3 %4 %5 %6")
+                       .arg(h.version)
+                       .arg(h.openedMs - t0)
+                       .arg(h.program)
+                       .arg(h.com)
+                       .arg(h.device, h.settings);
+        };
+        sink.field = [&](const QString& text, int colour, qint64 t) {
+            log << QString("field %1 %2 ").arg(colour).arg(t - t0) + text;
+        };
+        sink.wire = [&](bool sent, const QByteArray& bytes, qint64 t) {
+            log << QString("%1 %2 ").arg(sent ? "sent" : "received").arg(t - t0) +
+                       QString::fromLatin1(bytes.toHex());
+        };
+        sink.port = [&](const RecordReader::Port& p, qint64 t) {
+            log << QString("port %1 %2 %3 %4 %5 %6")
+                       .arg(record::portEventName(p.event))
+                       .arg(t - t0)
+                       .arg(p.com)
+                       .arg(p.device)
+                       .arg(p.errorNumber)
+                       .arg(p.errorDescription);
+        };
+        sink.clear = [&](qint64 t) { log << QString("clear %1").arg(t - t0); };
+        RecordReader reader(sink);
+        QCOMPARE(reader.readAll(journal.recordPath()), QString());
+        QCOMPARE(reader.summary(), QString("8 events read"));
+        const QStringList expected{"header 1 0 1.2 1 /dev/ttyS0 9600,N,8,1",
+                                   "port opened 1 1 /dev/ttyS0 0 ",
+                                   "field 0 2 " + texts[0].first,
+                                   "field 255 2 " + frame,
+                                   "sent 3 " + QString::fromLatin1(krt::buildFrame("QD").toHex()),
+                                   "received 1004 " + QString::fromLatin1(all.toHex()),
+                                   "field 16711680 1004 " + texts[2].first,
+                                   "port lost 5 1 /dev/ttyS0 8002 Invalid port number",
+                                   "clear 6",
+                                   "field 0 7 " + odd};
+        QCOMPARE(log, expected);
+        // The format itself: the first line and a received line word for word.
+        const QList<QByteArray> lines = contents(journal.recordPath()).split('\n');
+        QCOMPARE(lines.first(), "{\"record\":\"krt418-session\",\"version\":1,\"opened\":\"2026-12-"
+                                "08T17:03:12.000+01:00\",\"program\":\"1.2\",\"com\":1,\"device\":"
+                                "\"/dev/ttyS0\",\"settings\":\"9600,N,8,1\"}");
+        QVERIFY(lines.value(5).startsWith("{\"t\":\"2026-12-08T17:03:13.004+01:00\",\"kind\":"
+                                          "\"received\",\"bytes\":\"\\u0000\\u0001"));
+
+        krt::JournalOptions plainOptions = options;
+        plainOptions.folder = folder + "-plain";
+        Journal plain(plainOptions, kStart);
+        plain.start();
+        for (const auto& [text, colour] : texts)
+            plain.add(text);
+        plain.finish();
+        QCOMPARE(contents(file), contents(plain.filePath()));
+        QDir(plainOptions.folder).removeRecursively();
+    }
+
+    // The record fails on its own: one line names it, and both files stop
+    // where they were (a record cut by a full disk still reads).
+    void recordFailureStopsBoth_data() {
+        QTest::addColumn<int>("trigger");
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("summary");
+        QTest::newRow("disk full") << int(FullDisk) << "File too large"
+                                   << "1 events read, 1 line skipped: line 3: cut short (the file "
+                                      "ends inside it)";
+        QTest::newRow("record removed") << int(Removed) << "the file was removed"
+                                        << "No such file or directory";
+    }
+    void recordFailureStopsBoth() {
+        QFETCH(int, trigger);
+        QFETCH(QString, reason);
+        QFETCH(QString, summary);
+        const qint64 t0 = kStart.toMSecsSinceEpoch();
+        Journal journal(options, kStart);
+        QStringList lines;
+        connect(&journal, &Journal::stopped, [&](const QString& line) { lines << line; });
+        journal.start();
+        journal.addField("first\r\n", colour::Black, t0);
+        QVERIFY(waitUntil([&] { return QFileInfo(recordOf(file)).size() > 0; }));
+        rlimit before{};
+        getrlimit(RLIMIT_FSIZE, &before);
+        const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tight{1024, before.rlim_max};
+        QVERIFY(trigger == Removed ? QFile::remove(recordOf(file))
+                                   : setrlimit(RLIMIT_FSIZE, &tight) == 0);
+        journal.addWire(false, QByteArray(4000, 'x'), t0);
+        journal.addField("second\r\n", colour::Black, t0);
+        const bool stopped = waitUntil([&] { return !lines.isEmpty(); });
+        setrlimit(RLIMIT_FSIZE, &before);
+        std::signal(SIGXFSZ, oldHandler);
+        QVERIFY(stopped);
+        journal.addField("third\r\n", colour::Black, t0);
+        journal.flush();
+        journal.finish();
+        QCOMPARE(lines,
+                 QStringList(">> JOURNAL STOPPED: " + recordOf(file) + ": " + reason + " <<"));
+        QCOMPARE(contents(file), "first\r\nsecond\r\n");
+        RecordReader reader({});
+        reader.readAll(recordOf(file));
+        QCOMPARE(reader.summary(), summary);
     }
 
     void failureStopsTheJournalWithOneLine_data() {
@@ -211,27 +365,29 @@ private slots:
         QTest::addColumn<QString>("maxBytes");
         QTest::addColumn<QList<int>>("kept");
         QTest::addColumn<int>("limits");
+        QTest::addColumn<bool>("pairs");
         using L = QList<qint64>;
         using K = QList<int>;
-        QTest::newRow("in bounds") << L{10, 20, 30} << "4"
-                                   << "6000000" << K{0, 1, 2} << int(Sane);
-        QTest::newRow("empty ones go and do not count") << L{0, 1, 1, 1} << "3"
-                                                        << "" << K{1, 2} << int(Sane);
-        QTest::newRow("the new session counts") << L{1, 1, 1} << "3"
-                                                << "" << K{0, 1} << int(Sane);
-        QTest::newRow("too big: oldest first, small ones too")
-            << L{40, 50, 20, 1} << ""
-            << "10000000" << K{0, 1} << int(Sane);
-        QTest::newRow("the newest stays, whatever its size") << L{500, 10} << ""
-                                                             << "10000000" << K{0} << int(Sane);
-        QTest::newRow("another copy's live session stays") << L{1, 1, 1, 1} << "1"
-                                                           << "" << K{0, 3} << int(OldestLive);
+        // Each also as sessions of a text file and a record of half its size
+        // each: a pair is one session of the sizes added.
+        const auto row = [](const char* name, const L& sizes, const char* maxFiles,
+                            const char* maxBytes, const K& kept, int limits) {
+            QTest::newRow(name) << sizes << maxFiles << maxBytes << kept << limits << false;
+            if (limits != Ignored)
+                QTest::newRow(qPrintable(QString(name) + ", as pairs"))
+                    << sizes << maxFiles << maxBytes << kept << limits << true;
+        };
+        row("in bounds", L{10, 20, 30}, "4", "6000000", K{0, 1, 2}, Sane);
+        row("empty ones go and do not count", L{0, 1, 1, 1}, "3", "", K{1, 2}, Sane);
+        row("the new session counts", L{1, 1, 1}, "3", "", K{0, 1}, Sane);
+        row("too big: oldest first, small ones too", L{40, 50, 20, 1}, "", "10000000", K{0, 1},
+            Sane);
+        row("the newest stays, whatever its size", L{500, 10}, "", "10000000", K{0}, Sane);
+        row("another copy's live session stays", L{1, 1, 1, 1}, "1", "", K{0, 3}, OldestLive);
         for (const char* v : {"-1", "0", "abc", "2.5", " ", "100001"})
-            QTest::newRow(qPrintable(QString("maxFiles=") + v))
-                << L{1, 1, 1, 1} << v << "" << K{0, 1, 2, 3} << int(Ignored);
+            row(qPrintable(QString("maxFiles=") + v), L{1, 1, 1, 1}, v, "", K{0, 1, 2, 3}, Ignored);
         for (const char* v : {"-1", "lots", "1e12", "1000000000000", "200", "0x10"})
-            QTest::newRow(qPrintable(QString("maxBytes=") + v))
-                << L{1, 1, 1, 1} << "" << v << K{0, 1, 2, 3} << int(Ignored);
+            row(qPrintable(QString("maxBytes=") + v), L{1, 1, 1, 1}, "", v, K{0, 1, 2, 3}, Ignored);
     }
     void startUpKeepsTheFolderInBounds() {
         QFETCH(QList<qint64>, sizes);
@@ -239,6 +395,7 @@ private slots:
         QFETCH(QString, maxBytes);
         QFETCH(QList<int>, kept);
         QFETCH(int, limits);
+        QFETCH(bool, pairs);
         QVERIFY(QDir().mkpath(folder));
         QStringList names, expected{"notes.txt"};
         Journal other(options, kStart.addYears(-1)); // another copy, writing
@@ -251,13 +408,22 @@ private slots:
             names << (age == sizes.size() ? "notes.txt"
                       : live              ? other.filePath().section('/', -1)
                                           : QString("2026-01-01_00-00-0%1.txt").arg(age));
+            const qint64 size = age < sizes.size() ? sizes[age] * 100000 : 1;
+            const bool twin = pairs && age < sizes.size() && !live;
             QFile f(folder + "/" + names[age]);
             QVERIFY(f.open(QIODevice::Append));
-            QVERIFY(live || f.resize(age < sizes.size() ? sizes[age] * 100000 : 1));
+            QVERIFY(live || f.resize(twin ? size / 2 : size));
             QVERIFY(f.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime));
+            QFile record(folder + "/" + recordOf(names[age]));
+            QVERIFY(!twin ||
+                    (record.open(QIODevice::Append) && record.resize(size - size / 2) &&
+                     record.setFileTime(kStart.addDays(-age), QFileDevice::FileModificationTime)));
         }
-        for (int i : kept)
+        for (int i : kept) {
             expected << names[i];
+            if (pairs || names[i] == other.filePath().section('/', -1))
+                expected << recordOf(names[i]);
+        }
         expected.sort();
         QSettings settings;
         for (const auto& [key, value] :

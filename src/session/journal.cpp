@@ -1,12 +1,16 @@
 #include "session/journal.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
+#include <QMap>
 #include <QRegularExpression>
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <memory>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <sys/file.h>
@@ -16,6 +20,9 @@
 namespace {
 
 const char* const kNameFormat = "yyyy-MM-dd_HH-mm-ss";
+// Record events wait for the session's first text (a session that receives
+// nothing leaves no file), but not beyond this.
+const qsizetype kRecordWaitBytes = 1 << 20;
 
 // The system's own words for the last failure: QFile may only say "Unknown
 // error" where the system said "No space left on device".
@@ -81,24 +88,64 @@ bool stillNamed(const QFile& file) {
 #endif
 }
 
-// A session another copy is writing stays. On POSIX systems the name goes
-// while our lock is held (QFile::remove() on the open file would drop it
-// first). On Windows no file of ours is opened for it: a file open without
-// delete sharing cannot be deleted, ours no more than another copy's.
-void removeUnlessHeld(const QString& path) {
+// A session another copy is writing stays, all its files. On POSIX systems
+// the names go while our locks are held (QFile::remove() on the open file
+// would drop them first). On Windows no file of ours is opened for it: a file
+// open without delete sharing cannot be deleted, ours no more than another
+// copy's, and a pair half deleted is still one session to retention.
+void removeUnlessHeld(const QStringList& paths) {
 #ifdef Q_OS_WIN
-    QFile::remove(path);
+    for (const QString& path : paths)
+        QFile::remove(path);
 #else
-    QFile file(path);
-    if (file.open(QIODevice::ReadOnly) && !heldByAnother(file)) QFile::remove(file.fileName());
+    std::vector<std::unique_ptr<QFile>> files;
+    for (const QString& path : paths) {
+        files.push_back(std::make_unique<QFile>(path));
+        if (!files.back()->open(QIODevice::ReadOnly) || heldByAnother(*files.back())) return;
+    }
+    for (const auto& file : files)
+        QFile::remove(file->fileName());
 #endif
+}
+
+// A file we created and no longer want: its name goes if it is still ours.
+void dropOwn(QFile& file) {
+    const bool ours = stillNamed(file);
+#ifdef Q_OS_WIN
+    file.close();
+    if (ours) QFile::remove(file.fileName());
+#else
+    if (ours) QFile::remove(file.fileName());
+    file.close();
+#endif
+}
+
+// Creates `name` for the session and locks it. Taken: the name is in use, or
+// another copy's retention took the new file away; try the next one.
+enum class Claim { Claimed, Taken, Failed };
+Claim claim(QFile& file, const QString& name, QString& failure) {
+    file.setFileName(name);
+    // Unbuffered: what write() accepted is with the system, and survives
+    // the process being killed.
+    errno = 0;
+    if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
+        // Between the open and the lock another copy's retention may have
+        // taken the new empty file for a dead one.
+        if (!heldByAnother(file) && stillNamed(file)) return Claim::Claimed;
+        file.close();
+        return Claim::Taken;
+    }
+    const int e = errno;
+    if (QFileInfo::exists(name)) return Claim::Taken;
+    failure = lastErrorText(file, e);
+    return Claim::Failed;
 }
 
 } // namespace
 
 bool Journal::isSessionFileName(const QString& name) {
     static const QRegularExpression pattern(
-        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(-\\d+)?\\.txt$"));
+        QStringLiteral("^\\d{4}-\\d\\d-\\d\\d_\\d\\d-\\d\\d-\\d\\d(-\\d+)?\\.(txt|jsonl)$"));
     return pattern.match(name).hasMatch();
 }
 
@@ -128,13 +175,21 @@ QStringList Journal::filesToDelete(QList<FileInfo> files, int maxFiles, qint64 m
 
 void Journal::keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes) {
     const QDir dir(folder);
-    QList<FileInfo> files;
+    // A session by its name without extension: its text file and its record.
+    QMap<QString, FileInfo> sessions;
+    QMap<QString, QStringList> members;
     for (const QFileInfo& info : dir.entryInfoList(QDir::Files | QDir::Hidden)) {
-        if (isSessionFileName(info.fileName()))
-            files.append({info.fileName(), info.size(), info.lastModified()});
+        if (!isSessionFileName(info.fileName())) continue;
+        const QString base = info.completeBaseName();
+        FileInfo& session = sessions[base];
+        session.name = base;
+        session.size += info.size();
+        const QDateTime modified = info.lastModified();
+        if (!session.modified.isValid() || modified < session.modified) session.modified = modified;
+        members[base] << info.absoluteFilePath();
     }
-    for (const QString& name : filesToDelete(files, maxFiles, maxBytes)) {
-        removeUnlessHeld(dir.filePath(name));
+    for (const QString& name : filesToDelete(sessions.values(), maxFiles, maxBytes)) {
+        removeUnlessHeld(members.value(name));
     }
 }
 
@@ -163,7 +218,10 @@ Journal::Journal(const krt::JournalOptions& options, const QDateTime& start, QOb
                                                  : options.folder)
                   .absoluteFilePath()),
       baseName_(start.toString(QString::fromLatin1(kNameFormat))), maxFiles_(options.maxFiles),
-      maxBytes_(options.maxBytes) {
+      maxBytes_(options.maxBytes),
+      recordHeader_(record::headerLine(start.toMSecsSinceEpoch(),
+                                       QCoreApplication::applicationVersion(), 0, QString(),
+                                       QString())) {
     writeTimer_.setSingleShot(true);
     writeTimer_.setInterval(1000);
     // Text must be on disk within the second: a coarse timer may fire late.
@@ -188,27 +246,61 @@ void Journal::add(const QString& inserted) {
     if (!writeTimer_.isActive()) writeTimer_.start();
 }
 
-bool Journal::createFile() {
+void Journal::setRecordHeader(int com, const QString& device, const QString& settings,
+                              const QString& program, qint64 openedMs) {
+    if (record_.isOpen()) return;
+    recordHeader_ = record::headerLine(openedMs, program, com, device, settings);
+}
+
+void Journal::addRecordLine(const QByteArray& line) {
+    if (!running_) return;
+    recordPending_ += line;
+    if (!writeTimer_.isActive()) writeTimer_.start();
+}
+
+void Journal::addField(const QString& text, int colour, qint64 timeMs) {
+    if (!running_ || text.isEmpty()) return;
+    add(text);
+    if (colour != record::kDeviceColour) addRecordLine(record::fieldLine(text, colour, timeMs));
+}
+
+void Journal::addWire(bool sent, QByteArrayView bytes, qint64 timeMs) {
+    if (bytes.isEmpty()) return;
+    addRecordLine(record::wireLine(sent, bytes, timeMs));
+}
+
+void Journal::addPort(record::PortEvent event, int com, const QString& device, qint64 timeMs,
+                      int errorNumber, const QString& errorDescription) {
+    addRecordLine(record::portLine(event, com, device, errorNumber, errorDescription, timeMs));
+}
+
+void Journal::addClear(qint64 timeMs) {
+    addRecordLine(record::clearLine(timeMs));
+}
+
+bool Journal::createFiles() {
     // A name already taken (two sessions in one second, a clock set back)
-    // gets a number rather than being written over.
+    // gets a number rather than being written over; a session's text file
+    // and record share the number.
     const QDir dir(folder_);
+    QString failure;
     for (int n = 1; n < 1000; ++n) {
-        const QString name = baseName_ + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)) +
-                             QStringLiteral(".txt");
-        file_.setFileName(dir.filePath(name));
-        // Unbuffered: what write() accepted is with the system, and survives
-        // the process being killed.
-        errno = 0;
-        if (file_.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered)) {
-            // Between the open and the lock another copy's retention may have
-            // taken the new empty file for a dead one: then try the next name.
-            if (!heldByAnother(file_) && stillNamed(file_)) return true;
-            file_.close();
-            continue;
+        const QString base =
+            dir.filePath(baseName_ + (n == 1 ? QString() : QStringLiteral("-%1").arg(n)));
+        const Claim text = claim(file_, base + QStringLiteral(".txt"), failure);
+        if (text == Claim::Failed) {
+            stop(file_.fileName(), failure);
+            return false;
         }
-        const int e = errno;
-        if (!QFileInfo::exists(file_.fileName())) {
-            stop(file_.fileName(), lastErrorText(file_, e));
+        if (text == Claim::Taken) continue;
+        const Claim rec = claim(record_, base + QStringLiteral(".jsonl"), failure);
+        if (rec == Claim::Claimed) {
+            recordPending_.prepend(recordHeader_);
+            return true;
+        }
+        dropOwn(file_);
+        if (rec == Claim::Failed) {
+            stop(record_.fileName(), failure);
             return false;
         }
     }
@@ -218,40 +310,58 @@ bool Journal::createFile() {
 
 void Journal::flush() {
     writeTimer_.stop();
-    if (!running_ || pending_.isEmpty()) return;
-    if (!file_.isOpen() && !createFile()) return;
+    if (!running_) return;
+    if (!file_.isOpen()) {
+        if (pending_.isEmpty() && recordPending_.size() < kRecordWaitBytes) return;
+        if (!createFiles()) return;
+    }
+    // The text first: its failure is the one its readers know.
+    if (writeAll(file_, pending_, written_)) writeAll(record_, recordPending_, recordWritten_);
+}
+
+bool Journal::writeAll(QFile& file, QByteArray& bytes, qint64& written) {
+    if (bytes.isEmpty()) return true;
     // Writing on into a file that was deleted would lose everything from here on.
-    if (!stillNamed(file_)) {
-        stop(file_.fileName(), QStringLiteral("the file was removed"));
-        return;
+    if (!stillNamed(file)) {
+        stop(file.fileName(), QStringLiteral("the file was removed"));
+        return false;
     }
     qsizetype done = 0;
-    while (done < pending_.size()) {
+    while (done < bytes.size()) {
         errno = 0;
-        const qint64 n = file_.write(pending_.constData() + done, pending_.size() - done);
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
-            stop(file_.fileName(), lastErrorText(file_, errno));
-            return;
+            stop(file.fileName(), lastErrorText(file, errno));
+            return false;
         }
         done += n;
-        written_ += n;
+        written += n;
     }
-    pending_.clear();
+    bytes.clear();
+    return true;
 }
 
 void Journal::finish() {
     if (finished_) return;
     finished_ = true;
-    if (running_ && written_ + pending_.size() > 0) {
-        pending_ += "\r\n";
+    if (running_) {
+        if (written_ + pending_.size() > 0) pending_ += "\r\n";
         flush();
     }
     writeTimer_.stop();
     pending_.clear();
+    recordPending_.clear();
     running_ = false;
-    if (file_.isOpen()) {
-        file_.close();
-        if (written_ == 0) file_.remove();
+    closeFiles();
+}
+
+void Journal::closeFiles() {
+    // A session that wrote nothing but the record's header leaves no file.
+    const bool nothing = written_ == 0 && recordWritten_ <= recordHeader_.size();
+    for (QFile* file : {&file_, &record_}) {
+        if (!file->isOpen()) continue;
+        file->close();
+        if (nothing) file->remove();
     }
 }
 
@@ -259,10 +369,8 @@ void Journal::stop(const QString& where, const QString& reason) {
     running_ = false;
     writeTimer_.stop();
     pending_.clear();
-    if (file_.isOpen()) {
-        file_.close();
-        if (written_ == 0) file_.remove();
-    }
+    recordPending_.clear();
+    closeFiles();
     // At the end of the session there is nobody left to tell.
     if (finished_) return;
     emit stopped(QStringLiteral(">> JOURNAL STOPPED: ") + QDir::toNativeSeparators(where) +

@@ -10,10 +10,19 @@
 // and is told once through stopped(); it never blocks or raises a dialog.
 // It takes text from whatever it is connected to (the data window connects
 // its field's insertions) and needs nothing beyond Qt Core.
+//
+// Beside each text file it keeps the session's record (the same name with
+// ".jsonl", format in recordformat.h): what went over the wire, what went
+// into the field, the port's changes, each with its time. The two files are
+// one session: created together, written by the same timer (the record in
+// whole lines), counted once by retention, locked and deleted together, and
+// one failure of either stops both with one line.
 
 #include "session/options.h"
+#include "session/recordformat.h"
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QFile>
 #include <QList>
@@ -36,11 +45,14 @@ public:
     // newest non-empty session is always kept, whatever its size: it is the
     // one an operator looks for after a crash.
     static QStringList filesToDelete(QList<FileInfo> files, int maxFiles, qint64 maxBytes);
-    // Whether a file name is one of ours ("yyyy-MM-dd_HH-mm-ss.txt", perhaps
-    // with "-2", "-3"... before ".txt"); nothing else in the folder is touched.
+    // Whether a file name is one of ours ("yyyy-MM-dd_HH-mm-ss.txt" or
+    // ".jsonl", perhaps with "-2", "-3"... before it); nothing else in the
+    // folder is touched.
     static bool isSessionFileName(const QString& name);
-    // Applies filesToDelete to the session files in the folder, sparing
-    // those another running copy is writing (each copy locks its own file).
+    // Applies filesToDelete to the sessions in the folder, a text file and
+    // its record counted as one session of their sizes added, and the older
+    // of their times. A session another running copy is writing stays, both
+    // its files (each copy locks its own).
     static void keepInBounds(const QString& folder, int maxFiles, qint64 maxBytes);
 
     // A journal for the session that started at the given time, in
@@ -53,8 +65,28 @@ public:
     // leaves nothing.
     void start();
 
-    // Text inserted at the end of the field.
+    // Text inserted at the end of the field: the text file only.
     void add(const QString& inserted);
+
+    // What the record's first line says. Called before the first event;
+    // once the record is on disk, later calls change nothing. Until then
+    // the header holds the start time, the application's version, COM 0 and
+    // empty device and settings.
+    void setRecordHeader(int com, const QString& device, const QString& settings,
+                         const QString& program, qint64 openedMs);
+    // Text inserted at the end of the field in a colour: the text file as
+    // add() has it, and a field event in the record, except for the
+    // device's own colour (record::kDeviceColour), whose text the record
+    // holds as the received bytes (see addWire).
+    void addField(const QString& text, int colour, qint64 timeMs);
+    // Bytes written to the port or read from it, each read as one chunk.
+    void addWire(bool sent, QByteArrayView bytes, qint64 timeMs);
+    // The port opened, closed, lost or opened again; errorNumber 0 when no
+    // error goes with it.
+    void addPort(record::PortEvent event, int com, const QString& device, qint64 timeMs,
+                 int errorNumber = 0, const QString& errorDescription = QString());
+    // The operator cleared the field.
+    void addClear(qint64 timeMs);
     // Writes what is waiting now.
     void flush();
     // The end of the session: writes what is waiting and the final CR LF.
@@ -64,6 +96,8 @@ public:
     bool isRunning() const { return running_; }
     // The session's file (empty until it is created).
     QString filePath() const { return file_.fileName(); }
+    // The session's record, created with the file.
+    QString recordPath() const { return record_.fileName(); }
 
 signals:
     // The journal stopped for this session; the line to show says why.
@@ -76,7 +110,10 @@ private:
     // and an LF starting the next are two line ends.
     static void appendFileBytes(QByteArray& out, const QString& inserted);
     void stop(const QString& where, const QString& reason);
-    bool createFile();
+    bool createFiles();
+    void addRecordLine(const QByteArray& line);
+    bool writeAll(QFile& file, QByteArray& bytes, qint64& written);
+    void closeFiles();
 
     QString folder_;
     QString baseName_;
@@ -88,4 +125,8 @@ private:
     bool running_ = true;
     bool finished_ = false;
     qint64 written_ = 0;
+    QFile record_;
+    QByteArray recordHeader_;
+    QByteArray recordPending_;
+    qint64 recordWritten_ = 0;
 };
