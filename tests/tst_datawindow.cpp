@@ -9,6 +9,7 @@
 #include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
+#include "datawindow/recordwindow.h"
 #include "link/wirerecord.h"
 #include "logview/byteview.h"
 #include "logview/colours.h"
@@ -26,6 +27,7 @@
 #include <QScrollBar>
 #include <QSerialPort>
 #include <QSettings>
+#include <QTextStream>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
@@ -521,6 +523,68 @@ private slots:
     // The cadence of paints, from the scheduler's own figures, on a clock of
     // the test's: a line after a quiet spell is painted at once, a stream at
     // most once an interval, and every change is on screen within the fallback.
+    // A session's record opens again as its field showed it: in its colours,
+    // at its times, with its bytes and the place of its "Clear"; a file
+    // that is no record opens empty and says why.
+    void aPastSessionOpensAgain() {
+        QTemporaryDir home;
+        krt::JournalOptions options;
+        options.folder = home.filePath("sessions");
+        platform::seams().now = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 0)); };
+        RDData* w = openDataWindowOn(device, options);
+        QByteArray sent, received;
+        const auto exchange = [&](QPushButton* button, const QByteArray& answer) {
+            button->click();
+            sent += device->readAtLeast(5);
+            const int before = w->Text1->length();
+            QVERIFY(device->write(answer));
+            received += answer;
+            QVERIFY(waitUntil([&] { return w->Text1->length() >= before + answer.size() + 20; }));
+            QVERIFY(waitUntil([&] { return !w->Text1->lastLineOpen(); }));
+        };
+        exchange(w->GetDate, QByteArray("\x06"
+                                        "07.02.97 14:30:00\r\x00\xfe\r"));
+        const QString cleared = colouredText(w->Text1);
+        const qsizetype clearedAt = w->Text1->length();
+        clickOn(w->Command5);
+        exchange(w->MemFree, "12345\r");
+        const QString kept = colouredText(w->Text1);
+        const qint64 lastTime = w->Text1->store().lineTime(w->Text1->store().lineCount() - 2);
+        unloadDataWindow(); // the journal writes the rest
+
+        w = openDataWindowOn(device, options);
+        QApplication::setActiveWindow(w);
+        QString askedIn;
+        const QString path = home.filePath("sessions/2026-12-10_14-03-00.jsonl");
+        platform::seams().openRecordName = [&](QWidget*, const QString& folder) {
+            askedIn = folder;
+            return path;
+        };
+        QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
+        QCOMPARE(askedIn, options.folder);
+        auto* r = qobject_cast<RecordWindow*>(QApplication::activeWindow());
+        QVERIFY(r);
+        QVERIFY(waitUntil([&] { return !r->reading(); }));
+        QVERIFY2(r->windowTitle().startsWith("2026-12-10_14-03-00.jsonl"),
+                 qPrintable(r->windowTitle()));
+        QCOMPARE(colouredText(r->field()), cleared + kept);
+        QCOMPARE(r->field()->placeMarks(), std::vector<qsizetype>{clearedAt});
+        QCOMPARE(r->field()->store().lineTime(r->field()->store().lineCount() - 2), lastTime);
+        QCOMPARE(recorded(r->wireRecord(), WireRecord::Direction::Sent), sent);
+        QCOMPARE(recorded(r->wireRecord(), WireRecord::Direction::Received), received);
+        QVERIFY(r->saveButton()->isEnabled());
+        r->close();
+
+        // The text journal beside it is no record: said, and nothing shown.
+        auto* bad = RecordWindow::open(home.filePath("sessions/2026-12-10_14-03-00.txt"));
+        QVERIFY(waitUntil([&] { return !bad->reading(); }));
+        QVERIFY2(bad->outcome().contains("not a session record", Qt::CaseInsensitive) ||
+                     bad->outcome().contains("text journal", Qt::CaseInsensitive),
+                 qPrintable(bad->outcome()));
+        QCOMPARE(bad->field()->length(), 0);
+        bad->close();
+    }
+
     void paintCadence_data() {
         QTest::addColumn<int>("everyMs");
         QTest::newRow("a line every 3 ms") << 3;

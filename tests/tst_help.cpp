@@ -76,6 +76,8 @@ const Golden kGolden[] = {
     {"Option1_0", nullptr, nullptr, Hint::None},
     {"Option1_1", nullptr, nullptr, Hint::None},
     {"Command2", nullptr, nullptr, Hint::None},
+    {"Command4", "Open a session kept on the PC and show it again (nothing is sent).",
+     "Open a session!", Hint::Own},
     {"scroll", nullptr, nullptr, Hint::None},
     {"Times",
      "Show the time of each line at the left of the data field (click the times or press "

@@ -127,6 +127,10 @@ std::vector<Control> makeTable() {
         button("Command5", "Clear", Place::FieldHeader, 0, 1,
                "Clear the data field below (warning, save data before...).", "Clear data!",
                Cursor::Help),
+        // A past session, shown again in a window of its own.
+        button("Command4", "Open session ...", Place::FieldHeader, 0, 2,
+               "Open a session kept on the PC and show it again (nothing is sent).",
+               "Open a session!", Cursor::Help),
         field,
         withState(scroll, State::Ticked),
         // The views of the field: not commands, the operator's own choice,

@@ -29,7 +29,10 @@ FieldViews::FieldViews(const Parts& parts, QWidget* window) : QObject(window), p
     parts_.showBytes->setChecked(settings.value(QLatin1String(kBytesKey), false).toBool());
     showTimes(parts_.times->isChecked());
     showBytes(parts_.showBytes->isChecked());
-    parts_.bytes->setFollowing(parts_.autoScroll->isChecked());
+    // A window without "Auto Scroll" (a past session) stays where it is read.
+    parts_.bytes->setFollowing(parts_.autoScroll && parts_.autoScroll->isChecked());
+    if (parts_.autoScroll)
+        connect(parts_.autoScroll, &QCheckBox::toggled, parts_.bytes, &ByteView::setFollowing);
 
     connect(parts_.times, &QCheckBox::toggled, this, [this](bool on) {
         showTimes(on);
@@ -39,7 +42,6 @@ FieldViews::FieldViews(const Parts& parts, QWidget* window) : QObject(window), p
         showBytes(on);
         QSettings().setValue(QLatin1String(kBytesKey), on);
     });
-    connect(parts_.autoScroll, &QCheckBox::toggled, parts_.bytes, &ByteView::setFollowing);
     // A click on the column switches its mode: the box and the settings follow.
     connect(parts_.field, &RichTextField::timeColumnChanged, this, [this](TimeColumn column) {
         if (column == TimeColumn::Hidden) return;

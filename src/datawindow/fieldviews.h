@@ -21,7 +21,7 @@ public:
         ByteView* bytes;
         QCheckBox* times;
         QCheckBox* showBytes;
-        QCheckBox* autoScroll;
+        QCheckBox* autoScroll; // or null: the views stay where they are read
         FieldFind* find;
     };
     // Takes the remembered choices and follows the boxes from then on.

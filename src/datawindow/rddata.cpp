@@ -2,6 +2,7 @@
 
 #include "datawindow/controltable.h"
 #include "datawindow/fieldviews.h"
+#include "datawindow/recordwindow.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
 #include "link/linesettings.h"
@@ -57,6 +58,7 @@ RDData* RDData::instance(std::shared_ptr<krt::PortBindings> ports,
                          const krt::JournalOptions& journal) {
     if (!instance_) {
         instance_ = new RDData(std::move(ports));
+        instance_->sessionsFolder_ = journal.folder;
         instance_->startJournal(journal);
         instance_->Form_Load();
         // "Save mesures ..." is offered once the field holds something written
@@ -98,7 +100,7 @@ RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
       KRT418_PART(TaccuracyP), KRT418_PART(FramePort), Option1{part<QRadioButton>("Option1_0"),
                                                                part<QRadioButton>("Option1_1")},
       KRT418_PART(Command2), KRT418_PART(Command6), KRT418_PART(scroll), KRT418_PART(Times),
-      KRT418_PART(Bytes), KRT418_PART(Label1), KRT418_PART(Command5), KRT418_PART(Shape2),
+      KRT418_PART(Bytes), KRT418_PART(Label1), KRT418_PART(Command5), KRT418_PART(Command4), KRT418_PART(Shape2),
       KRT418_PART(Text1), KRT418_PART(Command3), KRT418_PART(Command1), KRT418_PART(Myhelp),
       KRT418_PART(Timer1), KRT418_PART(MSComm1), ports_(std::move(ports)),
       find_(part<FieldFind>("FieldFind")), byteView_(part<ByteView>("ByteView")) {
@@ -129,7 +131,7 @@ qint64 RDData::now() const {
 void RDData::recordWire(bool sent, const QByteArray& bytes, qint64 timeMs) {
     wire_->append(sent ? WireRecord::Direction::Sent : WireRecord::Direction::Received, bytes,
                   timeMs);
-    byteView_->recordChanged();
+    if (journal_) journal_->addWire(sent, bytes, timeMs);
 }
 
 void RDData::closeEvent(QCloseEvent* event) {
@@ -336,6 +338,8 @@ void RDData::connectHandlers() {
     connect(Text1, &RichTextField::changed, this, &RDData::Text1_Change);
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, find_,
             &FieldFind::open);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
+            &RDData::Command4_Click);
     // Back to following the end once no match is held in view.
     connect(find_, &FieldFind::closed, this, [this] {
         if (scroll->isChecked()) Text1->setSelStart(Text1->length());
@@ -361,6 +365,7 @@ void RDData::connectHandlers() {
         {"Command2", &RDData::Command2_Click},
         {"Command6", &RDData::Command6_Click},
         {"Command5", &RDData::Command5_Click},
+        {"Command4", &RDData::Command4_Click},
         {"Command3", &RDData::Command3_Click},
         {"Command1", &RDData::Command1_Click},
     };
@@ -481,6 +486,7 @@ bool RDData::send(const QByteArray& bytes) {
     const PortError error = MSComm1->output(bytes);
     if (error == PortError::None) {
         recordWire(true, bytes, now());
+        byteView_->recordChanged();
         return true;
     }
     appendPortError(error);
@@ -597,8 +603,13 @@ void RDData::SetDefaults_Click() {
     Myhelp->setText(QStringLiteral("Set the KRT418 to the factory default parameters"));
 }
 
+void RDData::Command4_Click() {
+    RecordWindow::choose(this, sessionsFolder_);
+}
+
 void RDData::Command5_Click() {
     Text1->setText(QString());
+    if (journal_) journal_->addClear(now());
     wire_->clear();
     byteView_->recordCleared();
 }

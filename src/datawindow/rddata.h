@@ -171,6 +171,7 @@ public:
     QCheckBox* const Bytes;
     QLabel* const Label1;
     QPushButton* const Command5;
+    QPushButton* const Command4;
     QFrame* const Shape2;
     RichTextField* const Text1;
     QPushButton* const Command3;
@@ -214,8 +215,9 @@ public slots:
     void Command2_Click();
     void Command1_Click();
 
-    // Clear and save of the data field.
+    // Clear and save of the data field, and a past session opened again.
     void Command5_Click();
+    void Command4_Click();
     void Command3_Click();
 
 protected:
@@ -270,6 +272,8 @@ private:
 
     static QPointer<RDData> instance_;
     std::shared_ptr<krt::PortBindings> ports_;
+    // Where the journal keeps the sessions: the open dialog starts there.
+    QString sessionsFolder_;
     QPointer<Journal> journal_;
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;
@@ -279,7 +283,8 @@ private:
     FieldFind* const find_;
     ByteView* const byteView_;
     FieldViews* views_ = nullptr;
-    // The bytes just written or read go into the wire record and its view.
+    // The bytes just written or read go into the wire record and the
+    // journal's record (the byte view is told by the caller, once a pass).
     void recordWire(bool sent, const QByteArray& bytes, qint64 timeMs);
     // The last receive pass took a bulk of text: a flood is on.
     bool flooding_ = false;

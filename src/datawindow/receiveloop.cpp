@@ -68,7 +68,7 @@ void RDData::Timer1_Timer() {
         if (chunk.isEmpty()) break;
         // A read's time is when it was taken from the port.
         const qint64 at = now();
-        wire_->append(WireRecord::Direction::Received, chunk, at);
+        recordWire(false, chunk, at);
         chunks.append(transformChunk(chunk));
         times.append(at);
     }

@@ -1,5 +1,7 @@
 // Saving the data field to a file.
 
+#include "datawindow/savelog.h"
+
 #include "datawindow/rddata.h"
 #include "link/frame.h"
 #include "logview/richtextfield.h"
@@ -12,20 +14,24 @@
 #include <cstring>
 
 namespace {
-const char* const kFileTypes = "Excel (*.xls);;Text (*.txt);;all (*.*)";
-const char* const kSuggestedName = "Mesures";
-
-// The whole file goes to a temporary file beside the target and replaces it
-// only once complete: a failed save leaves any earlier file as it was, and
-// nothing is left behind either way. Returns an empty string on success,
-// else the reason.
 // The system's own words for a failed write ("No space left on device");
 // QSaveFile reports a short write as an unknown error.
 QString writeFailure(const QSaveFile& file) {
     const int error = errno;
     return error != 0 ? QString::fromLocal8Bit(std::strerror(error)) : file.errorString();
 }
+} // namespace
 
+const char* const kSaveFileTypes = "Excel (*.xls);;Text (*.txt);;all (*.*)";
+const char* const kSaveSuggestedName = "Mesures";
+
+QByteArray fieldFileBytes(const RichTextField* field) {
+    return field->store().bytes(0, field->length(), "\r\n") + "\r\n";
+}
+
+// The whole file goes to a temporary file beside the target and replaces it
+// only once complete: a failed save leaves any earlier file as it was, and
+// nothing is left behind either way.
 QString writeWhole(const QString& fileName, const QByteArray& bytes) {
     QSaveFile file(fileName);
     if (!file.open(QIODevice::WriteOnly)) return file.errorString();
@@ -37,18 +43,15 @@ QString writeWhole(const QString& fileName, const QByteArray& bytes) {
     if (!file.commit()) return file.errorString();
     return QString();
 }
-} // namespace
 
 void RDData::Command3_Click() {
     // What is saved is the field as it is now: bytes that arrive while the
     // operator picks a name are not part of it.
-    // The field's bytes as they are, every line end CR LF, and one more after
-    // the last line.
-    const QByteArray bytes = Text1->store().bytes(0, Text1->length(), "\r\n") + "\r\n";
+    const QByteArray bytes = fieldFileBytes(Text1);
     Text1->setEnabled(false);
 
-    const QString fileName = platform::chooseFileToSave(this, QString::fromLatin1(kFileTypes),
-                                                        QString::fromLatin1(kSuggestedName));
+    const QString fileName = platform::chooseFileToSave(this, QString::fromLatin1(kSaveFileTypes),
+                                                        QString::fromLatin1(kSaveSuggestedName));
     QString failure;
     if (!fileName.isEmpty()) failure = writeWhole(fileName, bytes);
 

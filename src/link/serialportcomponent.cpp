@@ -224,17 +224,23 @@ void SerialPortComponent::keepUnread() {
 }
 
 PortError SerialPortComponent::setPortOpen(bool open) {
-    if (!open) {
-        if (!port_.isOpen())
-            return fail(PortError::DeviceNotOpen, QStringLiteral("Device not open."));
-        // What was written must leave before the line closes (a speed
-        // switch closes right after its command).
-        port_.flush();
-        if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(200);
-        keepUnread();
-        port_.close();
-        return PortError::None;
-    }
+    const PortError result = open ? openDevice() : closeDevice();
+    if (open || result == PortError::None) emit portChanged(open, result);
+    return result;
+}
+
+PortError SerialPortComponent::closeDevice() {
+    if (!port_.isOpen()) return fail(PortError::DeviceNotOpen, QStringLiteral("Device not open."));
+    // What was written must leave before the line closes (a speed
+    // switch closes right after its command).
+    port_.flush();
+    if (port_.bytesToWrite() > 0) port_.waitForBytesWritten(200);
+    keepUnread();
+    port_.close();
+    return PortError::None;
+}
+
+PortError SerialPortComponent::openDevice() {
     if (port_.isOpen()) return fail(PortError::AlreadyOpen, QStringLiteral("Port already open."));
     const QByteArray device = deviceForPort(commPort_);
     if (device.isEmpty())

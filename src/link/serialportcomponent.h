@@ -107,8 +107,12 @@ signals:
     // The open port failed for good (device gone); it has been closed.
     // Emitted once per loss.
     void portLost(PortError error, const QString& description);
+    // The port was opened or closed (error None), or an open failed.
+    void portChanged(bool open, PortError error);
 
 private:
+    PortError openDevice();
+    PortError closeDevice();
     PortError fail(PortError error, const QString& description);
     // The failure of an open of device_, from Qt's error and its text.
     PortError mapOpenError(QSerialPort::SerialPortError error, const QString& why);

@@ -90,6 +90,7 @@ public:
     // Places drawn as a rule above the line that holds them (where the
     // operator cleared a field that is shown again); no part of the text.
     void addPlaceMark(qsizetype position);
+    const std::vector<qsizetype>& placeMarks() const { return placeMarks_; }
     // Brings a stretch into view now (scroll bars included).
     void showRange(qsizetype from, qsizetype to);
 

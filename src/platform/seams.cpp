@@ -95,6 +95,14 @@ Seams productionSeams() {
         dialog->setFileMode(QFileDialog::ExistingFile);
         return runDialog(dialog);
     };
+    s.openRecordName = [](QWidget* parent, const QString& folder) {
+        auto* dialog =
+            new QFileDialog(parent, QStringLiteral("Open a session"),
+                            QDir(folder).exists() ? folder : QDir::homePath(),
+                            QStringLiteral("Session records (*.jsonl);;all (*)"));
+        dialog->setFileMode(QFileDialog::ExistingFile);
+        return runDialog(dialog);
+    };
     s.confirm = [](QWidget* parent, const QString& title, const QString& text) {
         QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No,
                         parent);
@@ -132,6 +140,10 @@ void resetSeams() {
 
 QString chooseFileToOpen(QWidget* parent) {
     return choose([&] { return seams().openFileName(parent); });
+}
+
+QString chooseRecordToOpen(QWidget* parent, const QString& folder) {
+    return choose([&] { return seams().openRecordName(parent, folder); });
 }
 
 QString chooseFileToSave(QWidget* parent, const QString& filter, const QString& suggested) {

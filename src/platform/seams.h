@@ -17,6 +17,8 @@ struct Seams {
     std::function<double()> random; // uniform in [0, 1)
     // Returns the chosen file name, or an empty string when cancelled.
     std::function<QString(QWidget* parent)> openFileName;
+    // A session record to open, the dialog starting in `folder`.
+    std::function<QString(QWidget* parent, const QString& folder)> openRecordName;
     std::function<QString(QWidget* parent, const QString& filter, const QString& suggested)>
         saveFileName;
     // A small modal yes/no question; true only for yes (no is the default,
@@ -51,6 +53,7 @@ inline bool confirm(QWidget* parent, const QString& title, const QString& text) 
 // is cancelled, and the window closes once the dialog has returned. A dialog
 // during which a close was asked for returns an empty name.
 QString chooseFileToOpen(QWidget* parent);
+QString chooseRecordToOpen(QWidget* parent, const QString& folder);
 QString chooseFileToSave(QWidget* parent, const QString& filter, const QString& suggested);
 bool fileDialogRunning();
 void closeAfterFileDialog(QWidget* window);

@@ -1,6 +1,7 @@
 #include "shell/krt418.h"
 
 #include "datawindow/rddata.h"
+#include "datawindow/recordwindow.h"
 #include "link/portbinding.h"
 #include "platform/controls.h"
 #include "platform/fonts.h"
@@ -13,6 +14,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPushButton>
+#include <QShortcut>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -92,6 +94,8 @@ KRT418::KRT418(const krt::Options& options, QWidget* parent)
     Command1 = namedButton("Configure ...", "Command1", this);
     Command2 = namedButton("About...", "Command2", this);
     Command3 = namedButton("Quit", "Command3", this);
+    Command4 = namedButton("Open session ...", "Command4", this);
+    Command4->setToolTip(QStringLiteral("Open a session kept on the PC (Ctrl+O)"));
 
     auto* left = new QVBoxLayout;
     left->addWidget(Label1);
@@ -102,6 +106,7 @@ KRT418::KRT418(const krt::Options& options, QWidget* parent)
     right->addStretch(2);
     right->addWidget(Command1);
     right->addStretch(1);
+    right->addWidget(Command4);
     right->addWidget(Command2);
     right->addWidget(Command3);
     auto* layout = new QHBoxLayout(this);
@@ -115,6 +120,9 @@ KRT418::KRT418(const krt::Options& options, QWidget* parent)
     connect(Command1, &QPushButton::clicked, this, &KRT418::Command1_Click);
     connect(Command2, &QPushButton::clicked, this, &KRT418::Command2_Click);
     connect(Command3, &QPushButton::clicked, this, &KRT418::Command3_Click);
+    connect(Command4, &QPushButton::clicked, this, &KRT418::Command4_Click);
+    connect(new QShortcut(QKeySequence::Open, this), &QShortcut::activated, this,
+            &KRT418::Command4_Click);
     connect(Image1, &Picture::clicked, this, &KRT418::Image1_Click);
 
     Form_Load();
@@ -152,6 +160,10 @@ void KRT418::Command2_Click() {
 void KRT418::Command3_Click() {
     // Ends everything at once: no window is asked, nothing is saved.
     QCoreApplication::exit(0);
+}
+
+void KRT418::Command4_Click() {
+    RecordWindow::choose(this, journal_.folder);
 }
 
 void KRT418::Image1_Click() {

@@ -30,6 +30,7 @@ public:
     QPushButton* Command1;
     QPushButton* Command2;
     QPushButton* Command3;
+    QPushButton* Command4;
     QTimer* Timer1;
 
 public slots:
@@ -38,6 +39,8 @@ public slots:
     void Command1_Click();
     void Command2_Click();
     void Command3_Click();
+    // A past session opened again, from the sessions folder.
+    void Command4_Click();
     void Image1_Click();
 
 private:
