@@ -31,6 +31,7 @@ int figureClick(const BenchOptions& options);
 int figureBigField(const BenchOptions& options);
 int figureSelectAllExtend(const BenchOptions& options);
 int figureByteView(const BenchOptions& options);
+int figureRecord(const BenchOptions& options);
 
 // Prints one figure line and flushes it, so the parent sees it at once.
 void printFigure(const char* name, double value, const char* unit, int decimals);

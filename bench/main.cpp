@@ -58,6 +58,8 @@ const Measurement kMeasurements[] = {
      "paint, find, copy all and save with 1,000,000 lines in the field"},
     {"bytes", figureByteView,
      "the wire record of 1,000,000 lines: bytes held, the byte view painted and searched"},
+    {"record", figureRecord,
+     "the session record: bytes per device line, the reader over 1,000,000 lines"},
     {"selectall", figureSelectAllExtend,
      "Ctrl+A, then Shift+Up, with 10,000,000 lines in the field"},
 };

@@ -146,6 +146,15 @@ private slots:
         QVERIFY(journal.size() >= half / 2);
         QVERIFY(!journal.replace("\r\n", "").contains('\r') && !journal.contains('\n'));
         QVERIFY(stream.replace('\r', "").startsWith(journal));
+        // The record beside it is whole lines but for at most a cut last one
+        // (or still empty, had the kill come between the two writes).
+        RecordReader record({});
+        record.readAll(recordOf(sessionFile));
+        QVERIFY2(record.refusal().isEmpty() ? record.skippedLines() == 0 ||
+                                                  (record.skippedLines() == 1 &&
+                                                   record.problems().first().contains("cut short"))
+                                            : record.refusal() == "an empty file",
+                 qPrintable(record.summary()));
     }
 
     // A session's record read back: every event as given, times to the

@@ -169,6 +169,9 @@ private slots:
             "1 events read, 1 line skipped: line 2: longer than 256 bytes", 2, 256);
         row("an overlong cut last line", Content, h + clear + QByteArray(300, 'x'),
             "1 events read, 1 line skipped: line 3: longer than 256 bytes", 2, 256);
+        row("a line over 64 MiB", Content,
+            h + QByteArray(RecordReader::kMaxLineBytes + 1, 'x') + '\n' + clear,
+            "1 events read, 1 line skipped: line 2: longer than 64 MiB", 2);
         row("an overlong first line", Content, QByteArray(300, '{') + '\n' + clear,
             "not a session record: its first line is longer than 256 bytes", 0, 256);
         QByteArray garbage = h;

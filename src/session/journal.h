@@ -79,7 +79,9 @@ public:
     // device's own colour (record::kDeviceColour), whose text the record
     // holds as the received bytes (see addWire).
     void addField(const QString& text, int colour, qint64 timeMs);
-    // Bytes written to the port or read from it, each read as one chunk.
+    // Bytes written to the port or read from it, each read as one chunk, in
+    // the order the field takes their text: a reader puts the text of a
+    // received chunk where its event stands.
     void addWire(bool sent, QByteArrayView bytes, qint64 timeMs);
     // The port opened, closed, lost or opened again; errorNumber 0 when no
     // error goes with it.

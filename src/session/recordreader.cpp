@@ -64,6 +64,7 @@ QString RecordReader::open(const QString& path) {
 
 bool RecordReader::step(qint64 budget) {
     if (ended_ || !file_.isOpen()) return false;
+    budget = qMax<qint64>(budget, 1);
     qint64 done = 0;
     do {
         if (buffer_.size() != kReadBytes) buffer_.resize(kReadBytes);
@@ -149,7 +150,10 @@ void RecordReader::end() {
 void RecordReader::line(QByteArrayView bytes, bool cut, bool overlong) {
     ++lines_;
     if (overlong) {
-        const QString why = QStringLiteral("longer than %1 bytes").arg(maxLineBytes_);
+        const qsizetype mib = qsizetype(1) << 20;
+        const QString why = maxLineBytes_ % mib == 0
+                                ? QStringLiteral("longer than %1 MiB").arg(maxLineBytes_ / mib)
+                                : QStringLiteral("longer than %1 bytes").arg(maxLineBytes_);
         if (lines_ == 1)
             refuse(QStringLiteral("not a session record: its first line is ") + why);
         else

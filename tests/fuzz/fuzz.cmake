@@ -1,5 +1,5 @@
-# Fuzz targets for the receive loop's chunk transform and the emulator's frame
-# reader. They need clang with libFuzzer; the rest of the build may use any
+# Fuzz targets for the receive loop's chunk transform, the emulator's frame
+# reader and the session record's reader. They need clang with libFuzzer; the rest of the build may use any
 # compiler, so they are built as a project of their own with clang, and each
 # gets a short bounded run in CTest. Without clang nothing here happens.
 
@@ -27,7 +27,7 @@ if(NOT KRT418_HAVE_LIBFUZZER)
   return()
 endif()
 
-set(fuzz_targets fuzz_receive)
+set(fuzz_targets fuzz_receive fuzz_recordreader)
 if(EXISTS ${CMAKE_SOURCE_DIR}/sim/framereader.cpp)
   list(APPEND fuzz_targets fuzz_framereader)
 endif()
