@@ -167,6 +167,21 @@ private slots:
             << 0 << "krt418 5.0";
         QTest::newRow("qt option, bad one of ours")
             << QStringList{"-style=fusion", "--bogus"} << 2 << "Unknown option 'bogus'";
+        // --help and --version answer whatever else is on the line.
+        QTest::newRow("help after a bad option")
+            << QStringList{"--font-size", "x", "--help"} << 0 << "--list-ports";
+        QTest::newRow("help after a missing value")
+            << QStringList{"--com1", "--help"} << 0 << "--list-ports";
+        QTest::newRow("version after a bad option")
+            << QStringList{"--bogus", "--version"} << 0 << "krt418 5.0";
+        QTest::newRow("version before a stray word, -v")
+            << QStringList{"-v", "now", "--com2="} << 0 << "krt418 5.0";
+        QTest::newRow("help over version")
+            << QStringList{"-v", "--bogus", "-h"} << 0 << "--list-ports";
+        QTest::newRow("help after --list-ports")
+            << QStringList{"--list-ports", "--help"} << 0 << "--list-ports";
+        QTest::newRow("after --, a word")
+            << QStringList{"--", "--help"} << 2 << "unexpected argument '--help'";
     }
     void commandLineAnswersAndRefuses() {
         QFETCH(QStringList, arguments);
@@ -178,8 +193,10 @@ private slots:
         program.start(QStringLiteral(KRT418_EXECUTABLE), arguments);
         QVERIFY(program.waitForFinished(20000));
         QTEST(program.exitCode(), "status");
-        const QString said = QString::fromLocal8Bit(program.readAllStandardOutput() +
-                                                    program.readAllStandardError());
+        const QByteArray complaint = program.readAllStandardError();
+        const QString said = QString::fromLocal8Bit(program.readAllStandardOutput() + complaint);
+        // An answer is given without a word about the rest of the line.
+        if (program.exitCode() == 0) QVERIFY2(complaint.isEmpty(), complaint.constData());
         QFETCH(QString, output);
         QVERIFY2(said.contains(output), qPrintable(said));
         if (program.exitCode() == 2) QCOMPARE(said.count(QLatin1Char('\n')), 1);

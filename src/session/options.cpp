@@ -86,6 +86,23 @@ QStringList parserArguments(const QByteArrayList& arguments) {
     return list;
 }
 
+// --help or --version, as a word of its own anywhere before "--": either
+// answers whatever else the line holds, a slip beside it included, since
+// whoever asks for help is the one most likely to have typed a slip. Even
+// where the word would be an option's value ("--com1 --help"): no device is
+// called that. The parser still sees compacted forms ("-hv") on a good line.
+enum class Asked { Nothing, Help, Version };
+Asked askedForAnswer(const QStringList& arguments) {
+    Asked asked = Asked::Nothing;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& arg = arguments[i];
+        if (arg == QLatin1String("--")) break;
+        if (arg == QLatin1String("--help") || arg == QLatin1String("-h")) return Asked::Help;
+        if (arg == QLatin1String("--version") || arg == QLatin1String("-v")) asked = Asked::Version;
+    }
+    return asked;
+}
+
 // A text of the parser's that quotes an argument, back in the system's encoding.
 QString shownArgumentText(const QString& text) {
     return QString::fromLocal8Bit(text.toLatin1());
@@ -201,7 +218,19 @@ std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
     parser.addOptions({help, version, listPorts, com1, com2, noJournal, journalDir});
 
     const QString program = QFileInfo(QFile::decodeName(arguments.value(0))).fileName();
-    if (!parser.parse(parserArguments(arguments))) {
+    const QStringList words = parserArguments(arguments);
+    const QString versionText =
+        program + QLatin1Char(' ') + QCoreApplication::applicationVersion() + QLatin1Char('\n');
+    // helpText() names the program after the running application.
+    switch (askedForAnswer(words)) {
+    case Asked::Help:
+        return answer(program, parser.helpText());
+    case Asked::Version:
+        return answer(program, versionText);
+    case Asked::Nothing:
+        break;
+    }
+    if (!parser.parse(words)) {
         print(stderr, program + QStringLiteral(": ") + shownArgumentText(parser.errorText()) +
                           QStringLiteral(" (see --help)\n"));
         return 2;
@@ -219,11 +248,8 @@ std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
             return 2;
         }
     }
-    // helpText() names the program after the running application.
     if (parser.isSet(help)) return answer(program, parser.helpText());
-    if (parser.isSet(version))
-        return answer(program, program + QLatin1Char(' ') + QCoreApplication::applicationVersion() +
-                                   QLatin1Char('\n'));
+    if (parser.isSet(version)) return answer(program, versionText);
     Options options = Options::fromSettingsAndEnvironment();
     // The paths exactly as given, byte for byte.
     if (parser.isSet(com1)) options.ports.options[1] = parser.value(com1).toLatin1();

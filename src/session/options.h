@@ -43,7 +43,9 @@ struct Options {
 // the program has nothing more to do: 0 after --help, --version or
 // --list-ports (1 when their answer could not be written, with a message on
 // stderr), 2 after a bad option or a missing value (with a one-line message
-// on stderr).
+// on stderr). --help and --version win over everything else on the line,
+// wherever they stand (before a "--"), a bad option or a missing value
+// included; --help over --version.
 std::variant<Options, int> readOptions(const QByteArrayList& arguments);
 
 } // namespace krt
