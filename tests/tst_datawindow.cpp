@@ -1,6 +1,7 @@
 // The data window's start-up, its data field and the receive loop, against a
 // fake device on a pseudo-terminal.
 
+#include "datawindow/recordwindow.h"
 #include "datawindow/wrappedlines.h"
 #include "dialogs/locktime.h"
 #include "fakedevice.h"
@@ -9,7 +10,6 @@
 #include "link/portbinding.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
-#include "datawindow/recordwindow.h"
 #include "link/wirerecord.h"
 #include "logview/byteview.h"
 #include "logview/colours.h"
@@ -27,10 +27,10 @@
 #include <QScrollBar>
 #include <QSerialPort>
 #include <QSettings>
-#include <QTextStream>
 #include <QStyle>
 #include <QStyleOptionSlider>
 #include <QTemporaryDir>
+#include <QTextStream>
 #include <QTimer>
 #include <QWheelEvent>
 
@@ -539,8 +539,9 @@ private slots:
             const int before = w->Text1->length();
             QVERIFY(device->write(answer));
             received += answer;
-            QVERIFY(waitUntil([&] { return w->Text1->length() >= before + answer.size() + 20; }));
-            QVERIFY(waitUntil([&] { return !w->Text1->lastLineOpen(); }));
+            QVERIFY(waitUntil([&] {
+                return w->Text1->length() >= before + answer.size() && !w->Text1->lastLineOpen();
+            }));
         };
         exchange(w->GetDate, QByteArray("\x06"
                                         "07.02.97 14:30:00\r\x00\xfe\r"));
@@ -562,7 +563,10 @@ private slots:
         };
         QTest::keyClick(w, Qt::Key_O, Qt::ControlModifier);
         QCOMPARE(askedIn, options.folder);
-        auto* r = qobject_cast<RecordWindow*>(QApplication::activeWindow());
+        RecordWindow* r = nullptr;
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* found = qobject_cast<RecordWindow*>(top); found && found->isVisible())
+                r = found;
         QVERIFY(r);
         QVERIFY(waitUntil([&] { return !r->reading(); }));
         QVERIFY2(r->windowTitle().startsWith("2026-12-10_14-03-00.jsonl"),

@@ -21,8 +21,7 @@ QString deviceOf(const SerialPortComponent* port) {
 
 void RDData::startJournal(const krt::JournalOptions& options) {
     if (!options.enabled) return;
-    auto* journal =
-        new Journal(options, QDateTime::fromMSecsSinceEpoch(clock_->startMs()), this);
+    auto* journal = new Journal(options, QDateTime::fromMSecsSinceEpoch(clock_->startMs()), this);
     journal_ = journal;
     // The window opens COM1 at 9600 bit/s first.
     journal->setRecordHeader(1, QString::fromLocal8Bit(MSComm1->deviceForPort(1)),
@@ -44,13 +43,13 @@ void RDData::startJournal(const krt::JournalOptions& options) {
     connect(MSComm1, &SerialPortComponent::portChanged, journal,
             [this, journal, lost](bool open, PortError error) {
                 using record::PortEvent;
-                const PortEvent event = !open                ? PortEvent::Closed
+                const PortEvent event = !open ? PortEvent::Closed
                                         : std::exchange(*lost, false) && error == PortError::None
                                             ? PortEvent::Reopened
                                             : PortEvent::Opened;
-                journal->addPort(event, MSComm1->commPort(), deviceOf(MSComm1), now(),
-                                 printedNumber(error),
-                                 error == PortError::None ? QString() : MSComm1->errorDescription());
+                journal->addPort(
+                    event, MSComm1->commPort(), deviceOf(MSComm1), now(), printedNumber(error),
+                    error == PortError::None ? QString() : MSComm1->errorDescription());
             });
     connect(MSComm1, &SerialPortComponent::portLost, journal,
             [this, journal, lost](PortError error, const QString& description) {

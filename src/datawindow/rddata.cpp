@@ -100,9 +100,9 @@ RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
       KRT418_PART(TaccuracyP), KRT418_PART(FramePort), Option1{part<QRadioButton>("Option1_0"),
                                                                part<QRadioButton>("Option1_1")},
       KRT418_PART(Command2), KRT418_PART(Command6), KRT418_PART(scroll), KRT418_PART(Times),
-      KRT418_PART(Bytes), KRT418_PART(Label1), KRT418_PART(Command5), KRT418_PART(Command4), KRT418_PART(Shape2),
-      KRT418_PART(Text1), KRT418_PART(Command3), KRT418_PART(Command1), KRT418_PART(Myhelp),
-      KRT418_PART(Timer1), KRT418_PART(MSComm1), ports_(std::move(ports)),
+      KRT418_PART(Bytes), KRT418_PART(Label1), KRT418_PART(Command5), KRT418_PART(Command4),
+      KRT418_PART(Shape2), KRT418_PART(Text1), KRT418_PART(Command3), KRT418_PART(Command1),
+      KRT418_PART(Myhelp), KRT418_PART(Timer1), KRT418_PART(MSComm1), ports_(std::move(ports)),
       find_(part<FieldFind>("FieldFind")), byteView_(part<ByteView>("ByteView")) {
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Read Data"));

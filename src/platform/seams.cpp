@@ -96,10 +96,9 @@ Seams productionSeams() {
         return runDialog(dialog);
     };
     s.openRecordName = [](QWidget* parent, const QString& folder) {
-        auto* dialog =
-            new QFileDialog(parent, QStringLiteral("Open a session"),
-                            QDir(folder).exists() ? folder : QDir::homePath(),
-                            QStringLiteral("Session records (*.jsonl);;all (*)"));
+        auto* dialog = new QFileDialog(parent, QStringLiteral("Open a session"),
+                                       QDir(folder).exists() ? folder : QDir::homePath(),
+                                       QStringLiteral("Session records (*.jsonl);;all (*)"));
         dialog->setFileMode(QFileDialog::ExistingFile);
         return runDialog(dialog);
     };
