@@ -159,6 +159,7 @@ private slots:
         QTest::newRow("no value") << QStringList{"--com1"} << 2 << "Missing value";
         QTest::newRow("empty value") << QStringList{"--com2="} << 2 << "needs a value";
         QTest::newRow("no folder") << QStringList{"--journal-dir"} << 2 << "Missing value";
+        QTest::newRow("no record") << QStringList{"--open="} << 2 << "needs a value";
         QTest::newRow("stray word") << QStringList{"now"} << 2 << "unexpected argument";
         // Qt's own options are the toolkit's, before or after ours.
         QTest::newRow("qt options")
@@ -291,8 +292,8 @@ private slots:
     // Options that only set something for this run return no status.
     void commandLineSetsThisRun() {
         const QByteArrayList arguments{
-            "krt418",      "--com2", "/dev/ttyACM3", "--journal-dir", "/tmp/sessions here",
-            "--no-journal"};
+            "krt418",       "--com2", "/dev/ttyACM3",     "--journal-dir", "/tmp/sessions here",
+            "--no-journal", "--open", "/tmp/a\xe9.jsonl", "--open=b.jsonl"};
         const auto read = krt::readOptions(arguments);
         QVERIFY(std::holds_alternative<krt::Options>(read));
         const krt::Options& options = std::get<krt::Options>(read);
@@ -300,6 +301,8 @@ private slots:
                  QStringLiteral("/dev/ttyACM3"));
         QCOMPARE(options.journal.folder, QStringLiteral("/tmp/sessions here"));
         QVERIFY(!options.journal.enabled);
+        QCOMPARE(options.records,
+                 (QStringList{QFile::decodeName("/tmp/a\xe9.jsonl"), QStringLiteral("b.jsonl")}));
     }
 
     // Right click on "Com2", pick a detected port: saved, and the port opens

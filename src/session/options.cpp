@@ -187,7 +187,8 @@ JournalOptions JournalOptions::fromSettings() {
 
 Options Options::fromSettingsAndEnvironment() {
     return {{{}, PortSources::readEnvironment(), PortSources::readSaved()},
-            JournalOptions::fromSettings()};
+            JournalOptions::fromSettings(),
+            {}};
 }
 
 std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
@@ -215,7 +216,12 @@ std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
     const QCommandLineOption journalDir(QStringLiteral("journal-dir"),
                                         QStringLiteral("Keeps the session journals in <folder>."),
                                         QStringLiteral("folder"));
-    parser.addOptions({help, version, listPorts, com1, com2, noJournal, journalDir});
+    const QCommandLineOption openRecord(
+        QStringLiteral("open"),
+        QStringLiteral("Shows the session kept in the record <file> (a .jsonl file of the "
+                       "sessions folder) in a window of its own; may be given more than once."),
+        QStringLiteral("file"));
+    parser.addOptions({help, version, listPorts, com1, com2, noJournal, journalDir, openRecord});
 
     const QString program = QFileInfo(QFile::decodeName(arguments.value(0))).fileName();
     const QStringList words = parserArguments(arguments);
@@ -241,7 +247,7 @@ std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
                           QStringLiteral("' (see --help)\n"));
         return 2;
     }
-    for (const QCommandLineOption* option : {&com1, &com2, &journalDir}) {
+    for (const QCommandLineOption* option : {&com1, &com2, &journalDir, &openRecord}) {
         if (parser.isSet(*option) && parser.value(*option).isEmpty()) {
             print(stderr, program + QStringLiteral(": --") + option->names().first() +
                               QStringLiteral(" needs a value (see --help)\n"));
@@ -260,6 +266,8 @@ std::variant<Options, int> readOptions(const QByteArrayList& arguments) {
     if (parser.isSet(noJournal)) options.journal.enabled = false;
     if (parser.isSet(journalDir))
         options.journal.folder = QFile::decodeName(parser.value(journalDir).toLatin1());
+    for (const QString& file : parser.values(openRecord))
+        options.records << QFile::decodeName(file.toLatin1());
     return options;
 }
 

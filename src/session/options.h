@@ -8,6 +8,7 @@
 
 #include <QByteArrayList>
 #include <QString>
+#include <QStringList>
 
 #include <variant>
 
@@ -31,6 +32,8 @@ struct JournalOptions {
 struct Options {
     PortSources ports;
     JournalOptions journal;
+    // Session records to show at start (--open), each in a window of its own.
+    QStringList records;
 
     // The settings and the environment as they are now, no command line.
     static Options fromSettingsAndEnvironment();

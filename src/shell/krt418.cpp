@@ -44,7 +44,7 @@ QString timeFormat() {
 } // namespace
 
 KRT418::KRT418(QWidget* parent)
-    : KRT418(krt::Options{{}, krt::JournalOptions::fromSettings()}, parent) {}
+    : KRT418(krt::Options{{}, krt::JournalOptions::fromSettings(), {}}, parent) {}
 
 KRT418::KRT418(const krt::Options& options, QWidget* parent)
     : QWidget(parent), ports_(std::make_shared<krt::PortBindings>(options.ports)),

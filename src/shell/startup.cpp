@@ -1,6 +1,7 @@
 #include "shell/startup.h"
 
 #include "datawindow/rddata.h"
+#include "datawindow/recordwindow.h"
 #include "dialogs/openers.h"
 #include "platform/endrequests.h"
 #include "session/options.h"
@@ -50,6 +51,8 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
     {
         KRT418 window(options);
         window.show();
+        for (const QString& record : options.records)
+            RecordWindow::open(record);
         if (started) started(window);
         status = app.exec();
         // Quit leaves the data window loaded: destroying it closes the port.
