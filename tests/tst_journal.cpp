@@ -264,7 +264,7 @@ private slots:
         QTest::addColumn<QString>("reason");
         QTest::addColumn<QString>("summary");
         QTest::newRow("disk full") << int(FullDisk) << "File too large"
-                                   << "1 events read, 1 line skipped: line 3: cut short (the file "
+                                   << "1 event read, 1 line skipped: line 3: cut short (the file "
                                       "ends inside it)";
         QTest::newRow("record removed") << int(Removed) << "the file was removed"
                                         << "No such file or directory";

@@ -143,22 +143,22 @@ private slots:
         row("only the header", Content, h, "0 events read", 1);
         row("the header without its line end", Content, h.chopped(1), "0 events read", 1);
         row("a cut last line", Content, h + clear + clear.left(20),
-            "1 events read, 1 line skipped: line 3: cut short (the file ends inside it)", 2);
+            "1 event read, 1 line skipped: line 3: cut short (the file ends inside it)", 2);
         row("a last line whole but for its end", Content, h + clear + clear.chopped(1),
             "2 events read", 3);
         row("CR LF line ends", Content, QByteArray(h + clear).replace("\n", "\r\n"),
-            "1 events read", 2);
+            "1 event read", 2);
         row("not JSON", Content, h + "{\"t\":\n" + clear,
-            "1 events read, 1 line skipped: line 2: not JSON", 2);
+            "1 event read, 1 line skipped: line 2: not JSON", 2);
         row("an unknown kind", Content,
             h + QByteArray(clear).replace("clear", "beep\\nbeep") + clear,
-            "1 events read, 1 line skipped: line 2: unknown kind \"beep?beep\"", 2);
+            "1 event read, 1 line skipped: line 2: unknown kind \"beep?beep\"", 2);
         row("bytes above U+00FF", Content,
             h + QByteArray(record::wireLine(false, "ab", kT)).replace("ab", "a\\u0100") + clear,
-            "1 events read, 1 line skipped: line 2: bytes above U+00FF", 2);
+            "1 event read, 1 line skipped: line 2: bytes above U+00FF", 2);
         row("a time without offset", Content,
             h + "{\"t\":\"2026-12-10T08:03:04.120\",\"kind\":\"clear\"}\n" + clear,
-            "1 events read, 1 line skipped: line 2: no valid time", 2);
+            "1 event read, 1 line skipped: line 2: no valid time", 2);
         row("an error that is no object", Content,
             h + record::portLine(record::PortEvent::Lost, 1, "d", 8002, "x", kT)
                     .replace("{\"number\":8002,\"description\":\"x\"}", "8002"),
@@ -166,19 +166,19 @@ private slots:
             "device or error",
             1);
         row("an overlong line", Content, h + QByteArray(300, 'x') + '\n' + clear,
-            "1 events read, 1 line skipped: line 2: longer than 256 bytes", 2, 256);
+            "1 event read, 1 line skipped: line 2: longer than 256 bytes", 2, 256);
         row("an overlong cut last line", Content, h + clear + QByteArray(300, 'x'),
-            "1 events read, 1 line skipped: line 3: longer than 256 bytes", 2, 256);
+            "1 event read, 1 line skipped: line 3: longer than 256 bytes", 2, 256);
         row("a line over 64 MiB", Content,
             h + QByteArray(RecordReader::kMaxLineBytes + 1, 'x') + '\n' + clear,
-            "1 events read, 1 line skipped: line 2: longer than 64 MiB", 2);
+            "1 event read, 1 line skipped: line 2: longer than 64 MiB", 2);
         row("an overlong first line", Content, QByteArray(300, '{') + '\n' + clear,
             "not a session record: its first line is longer than 256 bytes", 0, 256);
         QByteArray garbage = h;
         for (int i = 0; i < 1000; ++i)
             garbage += "[]\n";
         row("many bad lines", Content, garbage + clear,
-            "1 events read, 1000 lines skipped: line 2: no kind (and 999 more)", 2);
+            "1 event read, 1000 lines skipped: line 2: no kind (and 999 more)", 2);
     }
     void badFiles() {
         QFETCH(int, make);

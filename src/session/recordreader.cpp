@@ -305,7 +305,9 @@ QStringList RecordReader::problems() const {
 
 QString RecordReader::summary() const {
     if (!refusal_.isEmpty()) return refusal_;
-    QString s = QStringLiteral("%1 events read").arg(events_);
+    QString s = QStringLiteral("%1 %2 read")
+                    .arg(events_)
+                    .arg(events_ == 1 ? QStringLiteral("event") : QStringLiteral("events"));
     if (skipped_ == 0) return s;
     s += QStringLiteral(", %1 %2 skipped: line %3: %4")
              .arg(skipped_)
