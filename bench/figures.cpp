@@ -298,9 +298,10 @@ int figureGrowth(const BenchOptions& options) {
     const int million = scaled(1000000, options);
     const int step = std::max(1000, million / 10);
     const Clock::time_point fillStart = Clock::now();
-    std::vector<double> perLine;
+    std::vector<double> perLine, perLineField;
     qsizetype sampledAt = field->store().lineCount() - 1;
     std::int64_t sampledRss = residentBytes();
+    qsizetype sampledWire = w->wireRecord().bytesHeld();
     for (qsizetype held = sampledAt; held < million; held = field->store().lineCount() - 1) {
         if (!feed(line, field, lines(int(std::min<qsizetype>(step / 5, million - held))))) return 1;
         if (field->store().lineCount() - 1 - sampledAt >= step) {
@@ -309,12 +310,19 @@ int figureGrowth(const BenchOptions& options) {
             runEventLoopFor(1100);
             const std::int64_t rss = residentBytes();
             const qsizetype now = field->store().lineCount() - 1;
+            const qsizetype wire = w->wireRecord().bytesHeld();
             perLine.push_back(double(rss - sampledRss) / double(now - sampledAt));
+            // The same without the wire record (its own figure is
+            // wire_bytes_per_byte): the field's store, its times, the rest.
+            perLineField.push_back(double(rss - sampledRss - (wire - sampledWire)) /
+                                   double(now - sampledAt));
             sampledAt = now;
             sampledRss = rss;
+            sampledWire = wire;
         }
     }
     printFigure("memory_bytes_per_line", median(perLine), "bytes", 0);
+    printFigure("memory_bytes_per_line_without_wire", median(perLineField), "bytes", 0);
     printFigure("store_bytes_per_line",
                 double(field->store().bytesHeld()) / double(field->store().lineCount()), "bytes",
                 1);
@@ -574,6 +582,9 @@ std::optional<PacedCpu> pacedCpuPercent(const Pace& pace, const BenchOptions& op
     LineDevice line;
     RDData* w = openDataWindow(line);
     if (!w) return std::nullopt;
+    // The views as a first start has them (the choice is remembered).
+    w->Times->setChecked(false);
+    w->Bytes->setChecked(false);
     if (pace.prepare) pace.prepare(w);
     runEventLoopFor(1000);
     const int seconds = std::max(1, int(20 * options.scale + 0.5));
@@ -608,6 +619,9 @@ std::optional<PacedCpu> pacedCpuPercent(const Pace& pace, const BenchOptions& op
         share = (share - writerShare) * 100;
         sum += share;
     }
+    w->Times->setChecked(false);
+    w->close();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return PacedCpu{median(windows), sum / double(windows.size())};
 }
 

@@ -5,6 +5,9 @@
 #include <QTime>
 
 #include <cstdio>
+#include <cstdlib>
+#include <limits>
+#include <string>
 
 namespace record {
 
@@ -65,19 +68,30 @@ void appendAscii(QByteArray& out, char16_t u) {
     }
 }
 
-// Bytes as a JSON string, each byte the character of the same code.
+// Bytes as a JSON string, each byte the character of the same code. Written
+// straight into the array: this runs for every read from the port.
 void appendLatin1(QByteArray& out, QByteArrayView bytes) {
-    out += '"';
+    const qsizetype start = out.size();
+    // At most six characters a byte (an escape), and the two quotes.
+    out.resize(start + 6 * bytes.size() + 2);
+    char* at = out.data() + start;
+    *at++ = '"';
     for (const char c : bytes) {
         const auto b = quint8(c);
-        if (b < 0x80) {
-            appendAscii(out, b);
+        if (b >= 0x20 && b < 0x80 && b != '"' && b != '\\') {
+            *at++ = char(b);
+        } else if (b >= 0x80) {
+            *at++ = char(0xC0 | (b >> 6));
+            *at++ = char(0x80 | (b & 0x3F));
         } else {
-            out += char(0xC0 | (b >> 6));
-            out += char(0x80 | (b & 0x3F));
+            QByteArray escaped;
+            appendAscii(escaped, b);
+            for (const char e : escaped)
+                *at++ = e;
         }
     }
-    out += '"';
+    *at++ = '"';
+    out.truncate(at - out.constData());
 }
 
 void appendTimeKey(QByteArray& out, qint64 timeMs, const char* kind) {
@@ -114,13 +128,78 @@ std::optional<PortEvent> portEventFrom(QStringView name) {
     return std::nullopt;
 }
 
+namespace {
+// The offset from UTC in force at a time, asked of the system once per
+// quarter of an hour (every change of offset falls on one): asking for each
+// event costs the system a look at its time zone files.
+int offsetSecondsAt(qint64 msSinceEpoch) {
+    constexpr qint64 kQuarterMs = 15 * 60 * 1000;
+    static thread_local qint64 cachedQuarter = std::numeric_limits<qint64>::min();
+    static thread_local int cachedOffset = 0;
+    const qint64 quarter = msSinceEpoch >= 0 ? msSinceEpoch / kQuarterMs
+                                             : (msSinceEpoch - kQuarterMs + 1) / kQuarterMs;
+    // A zone set for the process (TZ) is asked again when it changes.
+    static thread_local std::string cachedZone;
+    const char* zone = std::getenv("TZ");
+    if (quarter != cachedQuarter || cachedZone != (zone ? zone : "")) {
+        cachedOffset = QDateTime::fromMSecsSinceEpoch(msSinceEpoch).offsetFromUtc();
+        cachedQuarter = quarter;
+        cachedZone = zone ? zone : "";
+    }
+    return cachedOffset;
+}
+
+void putDigits(char*& at, int value, int width) {
+    for (int i = width - 1; i >= 0; --i) {
+        at[i] = char('0' + value % 10);
+        value /= 10;
+    }
+    at += width;
+}
+} // namespace
+
 QByteArray timeText(qint64 msSinceEpoch) {
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msSinceEpoch);
-    const QDate d = local.date();
-    const QTime t = local.time();
-    const int offset = local.offsetFromUtc() / 60;
+    const int offsetSeconds = offsetSecondsAt(msSinceEpoch);
+    // The day's part is made once a day; the rest is arithmetic.
+    constexpr qint64 kDayMs = 24 * 60 * 60 * 1000;
+    const qint64 local = msSinceEpoch + qint64(offsetSeconds) * 1000;
+    const qint64 day = local >= 0 ? local / kDayMs : (local - kDayMs + 1) / kDayMs;
+    static thread_local qint64 cachedDay = std::numeric_limits<qint64>::min();
+    static thread_local QByteArray cachedDate;
+    if (day != cachedDay) {
+        const QDate date = QDateTime::fromMSecsSinceEpoch(day * kDayMs, Qt::UTC).date();
+        cachedDate = date.year() >= 0 && date.year() <= 9999
+                         ? date.toString(Qt::ISODate).toLatin1() + 'T'
+                         : QByteArray();
+        cachedDay = day;
+    }
+    if (!cachedDate.isEmpty()) {
+        const int offset = offsetSeconds / 60;
+        const int away = offset < 0 ? -offset : offset;
+        const qint64 inDay = local - day * kDayMs;
+        QByteArray out = cachedDate;
+        out.resize(29);
+        char* at = out.data() + 11;
+        putDigits(at, int(inDay / 3600000), 2);
+        *at++ = ':';
+        putDigits(at, int(inDay / 60000 % 60), 2);
+        *at++ = ':';
+        putDigits(at, int(inDay / 1000 % 60), 2);
+        *at++ = '.';
+        putDigits(at, int(inDay % 1000), 3);
+        *at++ = offset < 0 ? '-' : '+';
+        putDigits(at, away / 60, 2);
+        *at++ = ':';
+        putDigits(at, away % 60, 2);
+        return out;
+    }
+    // A year beyond four digits: no short way.
+    const QDateTime shifted = QDateTime::fromMSecsSinceEpoch(local, Qt::UTC);
+    const QDate d = shifted.date();
+    const QTime t = shifted.time();
+    const int offset = offsetSeconds / 60;
     const int away = offset < 0 ? -offset : offset;
-    char text[48];
+    char text[64];
     const int n = std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d%c%02d:%02d",
                                 d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second(),
                                 t.msec(), offset < 0 ? '-' : '+', away / 60, away % 60);
