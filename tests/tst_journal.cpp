@@ -100,7 +100,8 @@ private slots:
         BeepCounter beeps;
         pointPortAtNothing(1);
         const QByteArray errors = krt::toWire(
-            RDData::instance(std::make_shared<krt::PortBindings>(), options)->Text1->text() +
+            RDData::instance(std::make_shared<krt::PortBindings>(), krt::Options{{}, options, {}})
+                ->Text1->text() +
             "\r\n");
         QVERIFY(errors.startsWith("Error #  "));
         unloadDataWindow();
@@ -524,9 +525,9 @@ int main(int argc, char** argv) {
         // The data window alone, as the program runs it, until it is killed.
         QApplication app(argc, argv);
         QStandardPaths::setTestModeEnabled(true);
-        krt::JournalOptions journal = krt::JournalOptions::fromSettings();
-        journal.folder = QString::fromLocal8Bit(argv[2]);
-        RDData::instance(std::make_shared<krt::PortBindings>(), journal)->show();
+        krt::Options options = krt::Options::fromSettingsAndEnvironment();
+        options.journal.folder = QString::fromLocal8Bit(argv[2]);
+        RDData::instance(std::make_shared<krt::PortBindings>(), options)->show();
         std::puts("ready");
         std::fflush(stdout);
         return app.exec();

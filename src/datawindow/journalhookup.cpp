@@ -1,17 +1,17 @@
-// The data window's journal: the session journal and record fed by the
-// data field's insertions, the bytes of the line and the port's events,
-// its failures told in the field.
+#include "datawindow/journalhookup.h"
 
 #include "datawindow/rddata.h"
 #include "link/linesettings.h"
 #include "link/serialportcomponent.h"
-#include "link/sessionclock.h"
 #include "logview/colours.h"
 #include "logview/richtextfield.h"
-#include "platform/seams.h"
 #include "session/journal.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
+
+#include <memory>
+#include <utility>
 
 namespace {
 QString deviceOf(const SerialPortComponent* port) {
@@ -19,49 +19,68 @@ QString deviceOf(const SerialPortComponent* port) {
 }
 } // namespace
 
-void RDData::startJournal(const krt::JournalOptions& options) {
+JournalHookup::JournalHookup(const krt::JournalOptions& options, qint64 startMs, RDData* window)
+    : QObject(window) {
     if (!options.enabled) return;
-    auto* journal = new Journal(options, QDateTime::fromMSecsSinceEpoch(clock_->startMs()), this);
+    auto* journal = new Journal(options, QDateTime::fromMSecsSinceEpoch(startMs), this);
     journal_ = journal;
     // The window opens COM1 at 9600 bit/s first.
-    journal->setRecordHeader(1, QString::fromLocal8Bit(MSComm1->deviceForPort(1)),
+    journal->setRecordHeader(1, QString::fromLocal8Bit(window->MSComm1->deviceForPort(1)),
                              QLatin1String(krt::line::Settings9600),
-                             QCoreApplication::applicationVersion(), clock_->startMs());
-    RichTextField* field = Text1;
+                             QCoreApplication::applicationVersion(), startMs);
+    RichTextField* field = window->Text1;
     connect(field, &RichTextField::textInserted, journal, &Journal::addField);
     // A whole new text: only what it adds to the old one is new ("Clear"
     // adds nothing; start-up's error lines add themselves).
     connect(field, &RichTextField::aboutToSetText, journal,
-            [this, journal, field](const QString& text) {
+            [window, journal, field](const QString& text) {
                 if (text.isEmpty()) return;
                 const QString before = field->text();
                 journal->addField(text.startsWith(before) ? text.mid(before.size()) : text,
-                                  colour::Black, now());
+                                  colour::Black, window->now());
             });
+    followPort(window);
+    // "Quit" ends the program without unloading the data window.
+    connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
+    connect(journal, &Journal::stopped, window, [window](const QString& line) {
+        // A black line of its own; the colour in force stays as it was.
+        window->appendActionLine(line + QStringLiteral("\r\n"));
+    });
+    journal->start();
+}
+
+void JournalHookup::followPort(RDData* window) {
+    SerialPortComponent* port = window->MSComm1;
+    Journal* journal = journal_;
     // The port's life: a successful open after a loss is the device back.
     auto lost = std::make_shared<bool>(false);
-    connect(MSComm1, &SerialPortComponent::portChanged, journal,
-            [this, journal, lost](bool open, PortError error) {
+    connect(port, &SerialPortComponent::portChanged, journal,
+            [window, port, journal, lost](bool open, PortError error) {
                 using record::PortEvent;
                 const PortEvent event = !open ? PortEvent::Closed
                                         : std::exchange(*lost, false) && error == PortError::None
                                             ? PortEvent::Reopened
                                             : PortEvent::Opened;
-                journal->addPort(
-                    event, MSComm1->commPort(), deviceOf(MSComm1), now(), printedNumber(error),
-                    error == PortError::None ? QString() : MSComm1->errorDescription());
+                journal->addPort(event, port->commPort(), deviceOf(port), window->now(),
+                                 printedNumber(error),
+                                 error == PortError::None ? QString() : port->errorDescription());
             });
-    connect(MSComm1, &SerialPortComponent::portLost, journal,
-            [this, journal, lost](PortError error, const QString& description) {
+    connect(port, &SerialPortComponent::portLost, journal,
+            [window, port, journal, lost](PortError error, const QString& description) {
                 *lost = true;
-                journal->addPort(record::PortEvent::Lost, MSComm1->commPort(), deviceOf(MSComm1),
-                                 now(), printedNumber(error), description);
+                journal->addPort(record::PortEvent::Lost, port->commPort(), deviceOf(port),
+                                 window->now(), printedNumber(error), description);
             });
-    // "Quit" ends the program without unloading the data window.
-    connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
-    connect(journal, &Journal::stopped, this, [this](const QString& line) {
-        // A black line of its own; the colour in force stays as it was.
-        appendActionLine(line + QStringLiteral("\r\n"));
-    });
-    journal->start();
+}
+
+void JournalHookup::wire(bool sent, const QByteArray& bytes, qint64 timeMs) {
+    if (journal_) journal_->addWire(sent, bytes, timeMs);
+}
+
+void JournalHookup::cleared(qint64 timeMs) {
+    if (journal_) journal_->addClear(timeMs);
+}
+
+void JournalHookup::finish() {
+    if (journal_) journal_->finish();
 }

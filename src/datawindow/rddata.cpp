@@ -2,6 +2,7 @@
 
 #include "datawindow/controltable.h"
 #include "datawindow/fieldviews.h"
+#include "datawindow/journalhookup.h"
 #include "datawindow/recordwindow.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
@@ -18,7 +19,6 @@
 #include "logview/richtextfield.h"
 #include "platform/controls.h"
 #include "platform/seams.h"
-#include "session/journal.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -54,12 +54,12 @@ RDData* RDData::instance() {
     return instance(std::make_shared<krt::PortBindings>());
 }
 
-RDData* RDData::instance(std::shared_ptr<krt::PortBindings> ports,
-                         const krt::JournalOptions& journal) {
+RDData* RDData::instance(std::shared_ptr<krt::PortBindings> ports, const krt::Options& options) {
     if (!instance_) {
         instance_ = new RDData(std::move(ports));
-        instance_->sessionsFolder_ = journal.folder;
-        instance_->startJournal(journal);
+        instance_->options_ = options;
+        instance_->journal_ =
+            new JournalHookup(options.journal, instance_->clock_->startMs(), instance_);
         instance_->Form_Load();
         // "Save mesures ..." is offered once the field holds something written
         // after start-up, and goes again when "Clear" empties it.
@@ -131,7 +131,7 @@ qint64 RDData::now() const {
 void RDData::recordWire(bool sent, const QByteArray& bytes, qint64 timeMs) {
     wire_->append(sent ? WireRecord::Direction::Sent : WireRecord::Direction::Received, bytes,
                   timeMs);
-    if (journal_) journal_->addWire(sent, bytes, timeMs);
+    if (journal_) journal_->wire(sent, bytes, timeMs);
 }
 
 void RDData::closeEvent(QCloseEvent* event) {
@@ -604,12 +604,12 @@ void RDData::SetDefaults_Click() {
 }
 
 void RDData::Command4_Click() {
-    RecordWindow::choose(this, sessionsFolder_);
+    RecordWindow::choose(this, options_.journal.folder);
 }
 
 void RDData::Command5_Click() {
     Text1->setText(QString());
-    if (journal_) journal_->addClear(now());
+    if (journal_) journal_->cleared(now());
     wire_->clear();
     byteView_->recordCleared();
 }

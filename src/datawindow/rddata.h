@@ -40,7 +40,7 @@ class PortBindings;
 class ByteView;
 class FieldFind;
 class FieldViews;
-class Journal;
+class JournalHookup;
 class LostDeviceWatch;
 class OperatorInput;
 class QAbstractButton;
@@ -70,10 +70,10 @@ class RDData : public QWidget {
 public:
     // The live data window, created (and loaded) on first use with the
     // run's port bindings (the operator's choices in it are kept there) and
-    // journal options.
+    // the options the program was started with, whole.
     static RDData*
     instance(std::shared_ptr<krt::PortBindings> ports,
-             const krt::JournalOptions& journal = krt::JournalOptions::fromSettings());
+             const krt::Options& options = krt::Options::fromSettingsAndEnvironment());
     // The same as a program started without options has them.
     static RDData* instance();
     // The live data window, or null when none is loaded.
@@ -228,8 +228,6 @@ protected:
 
 private:
     explicit RDData(std::shared_ptr<krt::PortBindings> ports);
-    // The session journal, fed by the data field (journalhookup.cpp).
-    void startJournal(const krt::JournalOptions& options);
     // The controls of the table in the grids of their places, the frames,
     // the help line, the port and the receive timer, all in their layout.
     static std::map<QString, QObject*> makeParts(QWidget* window, const WireRecord& wire);
@@ -272,9 +270,11 @@ private:
 
     static QPointer<RDData> instance_;
     std::shared_ptr<krt::PortBindings> ports_;
-    // Where the journal keeps the sessions: the open dialog starts there.
-    QString sessionsFolder_;
-    QPointer<Journal> journal_;
+    // What the program was started with (the journal's folder is where the
+    // open dialog for past sessions starts).
+    krt::Options options_;
+    // The session journal and record (journalhookup.h).
+    JournalHookup* journal_ = nullptr;
     QList<QPointer<QWidget>> dialogs_;
     bool timer1Enabled_ = false;
     bool quietInsert_ = false;

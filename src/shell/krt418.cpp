@@ -48,7 +48,7 @@ KRT418::KRT418(QWidget* parent)
 
 KRT418::KRT418(const krt::Options& options, QWidget* parent)
     : QWidget(parent), ports_(std::make_shared<krt::PortBindings>(options.ports)),
-      journal_(options.journal) {
+      options_(options) {
     setWindowTitle(QStringLiteral("KRT 418"));
     setObjectName(QStringLiteral("KRT418"));
 
@@ -142,7 +142,7 @@ void KRT418::Timer1_Timer() {
 }
 
 void KRT418::Command1_Click() {
-    RDData* dataWindow = RDData::instance(ports_, journal_);
+    RDData* dataWindow = RDData::instance(ports_, options_);
     dataWindow->show();
     dataWindow->raise();
     dataWindow->activateWindow();
@@ -163,7 +163,7 @@ void KRT418::Command3_Click() {
 }
 
 void KRT418::Command4_Click() {
-    RecordWindow::choose(this, journal_.folder);
+    RecordWindow::choose(this, options_.journal.folder);
 }
 
 void KRT418::Image1_Click() {

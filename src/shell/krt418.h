@@ -45,5 +45,5 @@ public slots:
 
 private:
     std::shared_ptr<krt::PortBindings> ports_;
-    krt::JournalOptions journal_;
+    krt::Options options_;
 };

@@ -75,8 +75,9 @@ inline RDData* openDataWindowOn(std::unique_ptr<FakeDevice>& device,
                                 const std::optional<krt::JournalOptions>& journal = {}) {
     device = std::make_unique<FakeDevice>();
     device->attachAs(1);
-    RDData* w = journal ? RDData::instance(std::make_shared<krt::PortBindings>(), *journal)
-                        : RDData::instance();
+    krt::Options options = krt::Options::fromSettingsAndEnvironment();
+    if (journal) options.journal = *journal;
+    RDData* w = RDData::instance(std::make_shared<krt::PortBindings>(), options);
     w->show();
     return w;
 }
