@@ -99,11 +99,12 @@ sleep 0.5
 
 # The session. Once the window is active "Get Date", first in the tab order,
 # has the focus; each answer gives it to the data field, from which "Upload
-# times" is ten Tabs on (Auto Scroll, Save, Close, then the buttons in rows).
+# times" is twelve Tabs on (Auto Scroll, Times, Bytes, Save, Close, then the
+# buttons in rows).
 # The emulator's log tells whether each command reached it.
 key space
 wait_for grep -q "ACK  date" "$run/sim.log"
-key Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
+key Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab Tab space
 wait_for grep -q "ACK  upload" "$run/sim.log"
 wait_for grep -q " -> 00020 " "$run/sim.log"
 sleep 1.5
@@ -113,6 +114,15 @@ key ctrl+f
 xdotool type --delay 60 "I14"
 sleep 0.8
 shoot "$data" find
+
+# The times of the lines, then the bytes of the line in the field's place.
+key Escape
+key alt+t
+sleep 0.5
+shoot "$data" times
+key alt+b
+sleep 0.5
+shoot "$data" bytes
 
 grep -c "^[0-9:.]* <- " "$run/sim.log" | grep -qx 2 || {
     echo "screenshots.sh: the emulator saw other commands than a Get Date and an upload:" >&2
