@@ -146,8 +146,8 @@ private slots:
             "1 event read, 1 line skipped: line 3: cut short (the file ends inside it)", 2);
         row("a last line whole but for its end", Content, h + clear + clear.chopped(1),
             "2 events read", 3);
-        row("CR LF line ends", Content, QByteArray(h + clear).replace("\n", "\r\n"),
-            "1 event read", 2);
+        row("CR LF line ends", Content, QByteArray(h + clear).replace("\n", "\r\n"), "1 event read",
+            2);
         row("not JSON", Content, h + "{\"t\":\n" + clear,
             "1 event read, 1 line skipped: line 2: not JSON", 2);
         row("an unknown kind", Content,
