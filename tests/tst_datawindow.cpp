@@ -95,6 +95,7 @@ private slots:
     void timesAndBytesOfTheLine() {
         using Column = RichTextField::TimeColumn;
         platform::seams().now = [] { return QDateTime(QDate(2026, 12, 10), QTime(14, 3, 0)); };
+        QSettings().setValue("view/times", "no"); // as a person writes it
         RDData* w = openOnDevice();
         QVERIFY(QTest::qWaitForWindowExposed(w));
         QApplication::setActiveWindow(w);

@@ -3,6 +3,7 @@
 #include "logview/byteview.h"
 #include "logview/fieldfind.h"
 #include "logview/richtextfield.h"
+#include "session/options.h"
 
 #include <QCheckBox>
 #include <QSettings>
@@ -25,8 +26,8 @@ TimeColumn rememberedMode() {
 
 FieldViews::FieldViews(const Parts& parts, QWidget* window) : QObject(window), parts_(parts) {
     const QSettings settings;
-    parts_.times->setChecked(settings.value(QLatin1String(kTimesKey), false).toBool());
-    parts_.showBytes->setChecked(settings.value(QLatin1String(kBytesKey), false).toBool());
+    parts_.times->setChecked(krt::switchSetting(settings, kTimesKey, false));
+    parts_.showBytes->setChecked(krt::switchSetting(settings, kBytesKey, false));
     showTimes(parts_.times->isChecked());
     showBytes(parts_.showBytes->isChecked());
     // A window without "Auto Scroll" (a past session) stays where it is read.

@@ -3,6 +3,7 @@
 #include "datawindow/controltable.h"
 #include "datawindow/fieldviews.h"
 #include "datawindow/journalhookup.h"
+#include "datawindow/receiveloop.h"
 #include "datawindow/recordwindow.h"
 #include "datawindow/wrappedlines.h"
 #include "link/frame.h"
@@ -115,11 +116,16 @@ RDData::RDData(std::shared_ptr<krt::PortBindings> ports)
     Text1->setClock([clock] { return clock->nowMs(); });
     find_->addBytes(byteView_);
     views_ = new FieldViews({Text1, byteView_, Times, Bytes, scroll, find_}, this);
+    receive_ = new ReceiveLoop(
+        {MSComm1, Timer1, Text1, scroll, find_, byteView_},
+        {[this] { return now(); },
+         [this](const QByteArray& chunk, qint64 at) { recordWire(false, chunk, at); },
+         [this](PortError error) { onPortLost(error, QString()); }},
+        this);
     connectHandlers();
     installCursors();
     installContextHelp();
-    watchOperatorInput();
-    timer1Enabled_ = true;
+    receive_->setEnabled(true);
 }
 
 #undef KRT418_PART
@@ -333,7 +339,6 @@ std::map<QString, QObject*> RDData::makeParts(QWidget* window, const WireRecord&
 
 void RDData::connectHandlers() {
     connect(Timer1, &QTimer::timeout, this, &RDData::Timer1_Timer);
-    connect(MSComm1, &SerialPortComponent::bytesArrived, this, &RDData::onBytesArrived);
     connect(MSComm1, &SerialPortComponent::portLost, this, &RDData::onPortLost);
     connect(Text1, &RichTextField::changed, this, &RDData::Text1_Change);
     connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, find_,
@@ -450,11 +455,19 @@ void RDData::Form_Load() {
 }
 
 void RDData::setTimer1Enabled(bool enabled) {
-    timer1Enabled_ = enabled;
-    if (!enabled)
-        Timer1->stop();
-    else if (MSComm1->bytesWaiting() > 0)
-        Timer1->start();
+    receive_->setEnabled(enabled);
+}
+
+bool RDData::timer1Enabled() const {
+    return receive_->enabled();
+}
+
+void RDData::Timer1_Timer() {
+    receive_->pass();
+}
+
+void RDData::Text1_Change() {
+    receive_->fieldChanged();
 }
 
 void RDData::append(const QString& text, int colourNumber) {
@@ -531,7 +544,7 @@ void RDData::showRunTimeAccuracy(const QString& text) {
 }
 
 bool RDData::receivePassDue() const {
-    return Timer1->isActive();
+    return receive_->passDue();
 }
 
 void RDData::releaseDataField() {
@@ -543,11 +556,7 @@ void RDData::onPortLost(PortError number, const QString&) {
     // The device went away: stop reading and say so once. A later
     // "Com1"/"Com2" opens it again when it is back. Text it sent before
     // going is still waiting: the receive loop takes it in first.
-    if (timer1Enabled_ && MSComm1->bytesWaiting() > 0) {
-        pendingLoss_ = number;
-        Timer1->start();
-        return;
-    }
+    if (receive_->holdLoss(number)) return;
     setTimer1Enabled(false);
     appendPortError(number);
     if (number == PortError::DeviceLost) watchForLostDevice();

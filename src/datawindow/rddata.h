@@ -10,14 +10,16 @@
 // SerialPortComponent in src/link), and on success the red frame image
 // follows; a failed write appends ">> PORT ERROR: n <<" instead.
 //
-// Receive path: MSComm1 signals bytesArrived; onBytesArrived() runs a pass
-// of Timer1_Timer() (receiveloop.cpp) that takes Input chunks of at most
-// krt::line::InputLengthBytes, turns each into field text with
-// transformChunk (src/link/receive), and inserts them in blue in one go into
-// Text1 (RichTextField, which keeps them in its LogStore); Text1_Change()
-// then moves to the end and may give the field the focus. The journal
-// (src/session/journal, hooked up in journalhookup.cpp) writes what the field
-// gets. Ctrl+F opens the find bar under the field (fieldfind.cpp).
+// Receive path: the receive loop (ReceiveLoop, receiveloop.h) runs a pass
+// of Timer1_Timer() whenever MSComm1 signals bytes: Input chunks of at most
+// krt::line::InputLengthBytes, each recorded in the wire record with the
+// time of its read, turned into field text with transformChunk
+// (src/link/receive) and inserted in blue in one go into Text1
+// (RichTextField, which keeps them in its LogStore); Text1_Change() then
+// moves to the end and may give the field the focus. The journal hookup
+// (journalhookup.h) writes what the field gets, the bytes of the line and
+// the port's events. Ctrl+F opens the find bar under the field; "Times" and
+// "Bytes" switch the field's views (fieldviews.h).
 
 #include "link/devicerules.h"
 #include "session/options.h"
@@ -42,7 +44,7 @@ class FieldFind;
 class FieldViews;
 class JournalHookup;
 class LostDeviceWatch;
-class OperatorInput;
+class ReceiveLoop;
 class QAbstractButton;
 class QCheckBox;
 class QFrame;
@@ -117,7 +119,7 @@ public:
     // The receive loop's Timer1 "enabled" state. While enabled, ticks run
     // only when received bytes are waiting.
     void setTimer1Enabled(bool enabled);
-    bool timer1Enabled() const { return timer1Enabled_; }
+    bool timer1Enabled() const;
 
     // The session's clock (ms since the epoch): the times of the field's
     // lines and of the wire record.
@@ -241,12 +243,6 @@ private:
     void connectPortOption(int index);
     void installContextHelp();
     void installCursors();
-    void onBytesArrived();
-    // The receive loop's part of the start-up: it learns what the operator
-    // is doing with mouse and keyboard, for the change reaction's focus rule.
-    void watchOperatorInput();
-    // Whether the change reaction may give the data field the focus now.
-    bool fieldMayTakeFocus() const;
     void onPortLost(PortError error, const QString& description);
     void appendPortError(PortError error);
     void installPortMenus();
@@ -276,9 +272,8 @@ private:
     // The session journal and record (journalhookup.h).
     JournalHookup* journal_ = nullptr;
     QList<QPointer<QWidget>> dialogs_;
-    bool timer1Enabled_ = false;
-    bool quietInsert_ = false;
-    OperatorInput* operatorInput_ = nullptr;
+    // The receive loop and the change reaction (receiveloop.h).
+    ReceiveLoop* receive_ = nullptr;
     // Find in the data field: Ctrl+F, the bar under the field.
     FieldFind* const find_;
     ByteView* const byteView_;

@@ -1,10 +1,8 @@
-// The receive loop and the change reaction of the data field.
+#include "datawindow/receiveloop.h"
 
 #include "datawindow/operatorinput.h"
-#include "datawindow/rddata.h"
 #include "link/receive.h"
 #include "link/serialportcomponent.h"
-#include "link/wirerecord.h"
 #include "logview/byteview.h"
 #include "logview/colours.h"
 #include "logview/fieldfind.h"
@@ -40,22 +38,45 @@ constexpr int kCollectMs = 3;
 constexpr qint64 kCollectBytes = 16 * 1024;
 } // namespace
 
-void RDData::watchOperatorInput() {
-    operatorInput_ = new OperatorInput(this);
+ReceiveLoop::ReceiveLoop(const Parts& parts, const Calls& calls, QWidget* window)
+    : QObject(window), parts_(parts), calls_(calls), window_(window),
+      operatorInput_(new OperatorInput(this)) {
+    connect(parts_.port, &SerialPortComponent::bytesArrived, this, &ReceiveLoop::bytesArrived);
 }
 
-void RDData::onBytesArrived() {
-    if (!timer1Enabled_) return;
-    if (flooding_ && MSComm1->bytesWaiting() < kCollectBytes) {
-        if (!Timer1->isActive()) Timer1->start(kCollectMs);
+void ReceiveLoop::setEnabled(bool enabled) {
+    enabled_ = enabled;
+    if (!enabled)
+        parts_.timer->stop();
+    else if (parts_.port->bytesWaiting() > 0)
+        parts_.timer->start();
+}
+
+bool ReceiveLoop::passDue() const {
+    return parts_.timer->isActive();
+}
+
+bool ReceiveLoop::holdLoss(PortError error) {
+    if (!enabled_ || parts_.port->bytesWaiting() <= 0) return false;
+    pendingLoss_ = error;
+    parts_.timer->start();
+    return true;
+}
+
+void ReceiveLoop::bytesArrived() {
+    if (!enabled_) return;
+    if (flooding_ && parts_.port->bytesWaiting() < kCollectBytes) {
+        if (!parts_.timer->isActive()) parts_.timer->start(kCollectMs);
         return;
     }
     // The port reports from the event loop, as the timer would.
-    Timer1->stop();
-    Timer1_Timer();
+    parts_.timer->stop();
+    pass();
 }
 
-void RDData::Timer1_Timer() {
+void ReceiveLoop::pass() {
+    RichTextField* field = parts_.field;
+    SerialPortComponent* port = parts_.port;
     // One pass: a tick after another while bytes wait, each reading at most
     // an input length and transformed on its own, all of them then inserted
     // together with one change reaction.
@@ -64,11 +85,11 @@ void RDData::Timer1_Timer() {
     QElapsedTimer pass;
     pass.start();
     while (chunks.size() < kTicksPerPass && pass.nsecsElapsed() < kPassNanoseconds) {
-        const QByteArray chunk = MSComm1->input();
+        const QByteArray chunk = port->input();
         if (chunk.isEmpty()) break;
         // A read's time is when it was taken from the port.
-        const qint64 at = now();
-        recordWire(false, chunk, at);
+        const qint64 at = calls_.now();
+        calls_.received(chunk, at);
         chunks.append(transformChunk(chunk));
         times.append(at);
     }
@@ -79,38 +100,39 @@ void RDData::Timer1_Timer() {
         // knows it from quietInsert_, so the field itself is not disabled and
         // enabled again for it, which would repaint it whole on every pass.
         // Nor does an insertion move the view away from a match the find bar shows.
-        quietInsert_ = !scroll->isChecked() || find_->holdsMatch();
-        const int previous = Text1->selColor();
-        Text1->setSelColor(colour::Blue);
-        Text1->setSelTexts(chunks, times);
-        Text1->setSelColor(previous);
-        byteView_->recordChanged();
+        quietInsert_ = !parts_.autoScroll->isChecked() || parts_.find->holdsMatch();
+        const int previous = field->selColor();
+        field->setSelColor(colour::Blue);
+        field->setSelTexts(chunks, times);
+        field->setSelColor(previous);
+        parts_.bytes->recordChanged();
         quietInsert_ = false;
-        Text1->setEnabled(true);
+        field->setEnabled(true);
     }
     // Sleep until the port says more has come, with the view at the end.
-    if (MSComm1->bytesWaiting() <= 0) {
-        Timer1->stop();
-        Text1->followNow();
+    if (port->bytesWaiting() <= 0) {
+        parts_.timer->stop();
+        field->followNow();
         if (pendingLoss_ != PortError::None)
-            onPortLost(std::exchange(pendingLoss_, PortError::None), QString());
-    } else if (timer1Enabled_) {
-        Timer1->start(0); // the pass ended early: more is waiting
+            calls_.lost(std::exchange(pendingLoss_, PortError::None));
+    } else if (enabled_) {
+        parts_.timer->start(0); // the pass ended early: more is waiting
     }
 }
 
-void RDData::Text1_Change() {
+void ReceiveLoop::fieldChanged() {
+    RichTextField* field = parts_.field;
     // Counted as the text reads back, each line end two characters.
-    if (Text1->textLength() <= 2) return;
+    if (field->textLength() <= 2) return;
     // Device text with "Auto Scroll" off goes in without moving the view.
     if (quietInsert_) return;
     // The caret goes to the end; a selection the operator holds stays, and
     // only the view follows the end.
-    if (Text1->hasSelection())
-        Text1->showEnd();
+    if (field->hasSelection())
+        field->showEnd();
     else
-        Text1->setSelStart(Text1->length());
-    if (Text1->isEnabled() && fieldMayTakeFocus()) Text1->setFocus();
+        field->setSelStart(field->length());
+    if (field->isEnabled() && fieldMayTakeFocus()) field->setFocus();
 }
 
 namespace {
@@ -123,15 +145,15 @@ bool takesTyping(const QWidget* w) {
 }
 } // namespace
 
-bool RDData::fieldMayTakeFocus() const {
+bool ReceiveLoop::fieldMayTakeFocus() const {
     // The field takes the focus only in the window the operator works in, and
     // only when that takes nothing from the operator: a button losing the
     // focus between press and release drops its click, typing would land in
     // the field, and a control reached with Tab would be left at once. No
     // window is ever activated or raised for it.
-    if (QApplication::activeWindow() != this) return false;
+    if (QApplication::activeWindow() != window_) return false;
     if (QGuiApplication::mouseButtons() != Qt::NoButton || operatorInput_->keyHeld()) return false;
     const QWidget* focus = QApplication::focusWidget();
-    if (!focus || focus == Text1) return true;
+    if (!focus || focus == parts_.field) return true;
     return !takesTyping(focus) && !operatorInput_->chosenByKeyboard(focus);
 }

@@ -133,9 +133,8 @@ qint64 limitSetting(const QSettings& settings, const char* key, qint64 fallback,
     return fallback;
 }
 
-// A switch from the settings, as a person writes one: true, yes, on, 1 or
-// false, no, off, 0, in any case. Anything else keeps the default, and the
-// log says so, as for the limits.
+} // namespace
+
 bool switchSetting(const QSettings& settings, const char* key, bool fallback) {
     const QString name = QLatin1String(key);
     if (!settings.contains(name)) return fallback;
@@ -153,8 +152,6 @@ bool switchSetting(const QSettings& settings, const char* key, bool fallback) {
                     fallback ? QStringLiteral("true") : QStringLiteral("false"));
     return fallback;
 }
-
-} // namespace
 
 QString JournalOptions::defaultFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppDataLocation) +

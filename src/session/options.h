@@ -7,6 +7,7 @@
 #include "link/portbinding.h"
 
 #include <QByteArrayList>
+#include <QSettings>
 #include <QString>
 #include <QStringList>
 
@@ -28,6 +29,11 @@ struct JournalOptions {
     // whole number in range is ignored, with a warning in the log.
     static JournalOptions fromSettings();
 };
+
+// A switch from the settings, as a person writes one: true, yes, on, 1 or
+// false, no, off, 0, in any case. Anything else keeps the default, and the
+// log says so, as for the limits.
+bool switchSetting(const QSettings& settings, const char* key, bool fallback);
 
 struct Options {
     PortSources ports;
