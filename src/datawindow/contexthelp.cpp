@@ -7,6 +7,7 @@
 // so a right press gives help without acting.
 
 #include "datawindow/controltable.h"
+#include "datawindow/portmenu.h"
 #include "datawindow/rddata.h"
 #include "logview/richtextfield.h"
 
@@ -59,7 +60,7 @@ void RDData::installCursors() {
 }
 
 bool RDData::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::ToolTip) updatePortToolTips();
+    if (event->type() == QEvent::ToolTip) portMenu_->updateToolTips();
     // A double click's second press arrives as a double-click event and is
     // followed by a second click, so it is a mouse press all the same.
     if (event->type() != QEvent::MouseButtonPress && event->type() != QEvent::MouseButtonDblClick)

@@ -1,5 +1,4 @@
-// Choosing the device behind "Com1" and "Com2": a right click (or the
-// context-menu key) on either option button lists the ports present.
+#include "datawindow/portmenu.h"
 
 #include "datawindow/rddata.h"
 #include "datawindow/wrappedlines.h"
@@ -17,6 +16,7 @@
 #include <QRegularExpressionValidator>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 // Longer than any path the system takes; control characters never name a
@@ -31,19 +31,22 @@ QString entryText(const krt::DetectedPort& port) {
 }
 } // namespace
 
-void RDData::installPortMenus() {
-    for (int index = 0; index < int(Option1.size()); ++index) {
-        Option1[index]->setContextMenuPolicy(Qt::CustomContextMenu);
-        // The tip is written when it is about to show, so it is never stale.
-        Option1[index]->installEventFilter(this);
-        connect(Option1[index], &QWidget::customContextMenuRequested, this,
-                [this, index](const QPoint& at) {
-                    Option1_ContextMenu(index, Option1[index]->mapToGlobal(at));
+PortMenu::PortMenu(std::shared_ptr<krt::PortBindings> ports, RDData* window)
+    : QObject(window), ports_(std::move(ports)), window_(window) {
+    for (int index = 0; index < int(window->Option1.size()); ++index) {
+        QRadioButton* option = window->Option1[size_t(index)];
+        option->setContextMenuPolicy(Qt::CustomContextMenu);
+        // The tip is written when it is about to show (the window's event
+        // filter asks for it), so it is never stale.
+        option->installEventFilter(window);
+        connect(option, &QWidget::customContextMenuRequested, window,
+                [window, option, index](const QPoint& at) {
+                    window->Option1_ContextMenu(index, option->mapToGlobal(at));
                 });
     }
 }
 
-void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
+void PortMenu::popup(int index, const QPoint& globalPosition) {
     const int port = index + 1;
     const krt::Binding binding = ports_->binding(port);
     const QString bound = binding.device;
@@ -61,7 +64,7 @@ void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
     const bool boundFirst =
         fromOutside || (!boundIsListed && binding.source != krt::BindingSource::Default);
 
-    auto* menu = new QMenu(this);
+    auto* menu = new QMenu(window_);
     menu->setAttribute(Qt::WA_DeleteOnClose);
     auto* group = new QActionGroup(menu);
     const auto addChoice = [&](const QString& text, bool ticked, const QString& device) {
@@ -70,7 +73,7 @@ void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
         action->setChecked(ticked);
         group->addAction(action);
         connect(action, &QAction::triggered, this,
-                [this, index, device] { choosePortDevice(index, device); });
+                [this, index, device] { choose(index, device); });
     };
     if (boundFirst)
         addChoice(krt::shownName(bound) + QStringLiteral("  (") +
@@ -81,16 +84,16 @@ void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
     if (ports.isEmpty()) menu->addAction(QStringLiteral("No serial port found"))->setEnabled(false);
     menu->addSeparator();
     connect(menu->addAction(QStringLiteral("Other device...")), &QAction::triggered, this,
-            [this, index] { askForPortDevice(index); });
+            [this, index] { askForDevice(index); });
     const QString fallback = krt::platformDefault(port);
     addChoice(QStringLiteral("Default (") + fallback + QLatin1Char(')'),
               !boundFirst && !boundIsListed, QString());
     menu->popup(globalPosition);
 }
 
-void RDData::askForPortDevice(int index) {
+void PortMenu::askForDevice(int index) {
     // Not exec(): the window may close while the question is open.
-    auto* dialog = new QInputDialog(this);
+    auto* dialog = new QInputDialog(window_);
     dialog->setAttribute(Qt::WA_DeleteOnClose);
     dialog->setWindowTitle(QStringLiteral("Other device"));
     dialog->setLabelText(QStringLiteral("Device for COM%1:").arg(index + 1));
@@ -98,12 +101,12 @@ void RDData::askForPortDevice(int index) {
     if (auto* edit = dialog->findChild<QLineEdit*>())
         edit->setValidator(new QRegularExpressionValidator(kTypedDevice, edit));
     connect(dialog, &QInputDialog::textValueSelected, this, [this, index](const QString& device) {
-        if (kTypedDevice.match(device).hasMatch()) choosePortDevice(index, device);
+        if (kTypedDevice.match(device).hasMatch()) choose(index, device);
     });
     dialog->open();
 }
 
-void RDData::choosePortDevice(int index, const QString& device) {
+void PortMenu::choose(int index, const QString& device) {
     const int port = index + 1;
     // The choice binds for the rest of this run, whatever an option or a
     // variable says, and whether or not it can be kept for the next start.
@@ -111,24 +114,25 @@ void RDData::choosePortDevice(int index, const QString& device) {
     ports_->choose(port, device.isEmpty() ? krt::platformDefault(port) : device);
     const QString failure = krt::saveBinding(port, device);
     if (!failure.isEmpty())
-        appendActionLine(
+        window_->appendActionLine(
             QStringLiteral("COM%1 stays on %2 for this run only: the choice cannot "
                            "be remembered (%3).\r\n")
                 .arg(QString::number(port), krt::shownName(ports_->binding(port).device), failure));
     // Turning the button on chooses the port; one already on is clicked again.
-    if (Option1[index]->isChecked())
-        Option1_Click(index);
+    QRadioButton* option = window_->Option1[size_t(index)];
+    if (option->isChecked())
+        window_->Option1_Click(index);
     else
-        Option1[index]->setChecked(true);
+        option->setChecked(true);
 }
 
-void RDData::appendPortHint(PortError error) {
+void PortMenu::appendHint(PortError error) {
     QString line;
     if (error == PortError::PermissionDenied) {
         return; // the error's own text says what to do
     } else if (error == PortError::AlreadyOpen) {
         // Another port would not help: the device is there, but taken.
-        const QString holder = MSComm1->lockHolder();
+        const QString holder = window_->MSComm1->lockHolder();
         line = (holder.isEmpty() ? QStringLiteral("Another program holds the port")
                                  : QStringLiteral("The port is held by ") + holder) +
                QStringLiteral(". Close it, then click \"Com1\".");
@@ -148,18 +152,23 @@ void RDData::appendPortHint(PortError error) {
                    QStringLiteral(". Right click on \"Com1\" to choose one.");
         }
     }
-    appendActionLine(wrappedLines(line, kHintColumns));
+    window_->appendActionLine(wrappedLines(line, kHintColumns));
 }
 
-void RDData::updatePortToolTips() {
-    for (int index = 0; index < int(Option1.size()); ++index) {
+void PortMenu::updateToolTips() {
+    const SerialPortComponent* comm = window_->MSComm1;
+    for (int index = 0; index < int(window_->Option1.size()); ++index) {
         const int port = index + 1;
         const QString bound = ports_->binding(port).device;
         const QString node = krt::deviceToOpen(bound);
         QString tip = QStringLiteral("COM%1: ").arg(port) + krt::shownName(bound);
         if (node != bound) tip += QStringLiteral(" (") + krt::shownName(node) + QLatin1Char(')');
-        const bool open = MSComm1->portOpen() && MSComm1->commPort() == port;
+        const bool open = comm->portOpen() && comm->commPort() == port;
         tip += open ? QStringLiteral(", open") : QStringLiteral(", not open");
-        Option1[size_t(index)]->setToolTip(tip);
+        window_->Option1[size_t(index)]->setToolTip(tip);
     }
+}
+
+void RDData::Option1_ContextMenu(int index, const QPoint& globalPosition) {
+    portMenu_->popup(index, globalPosition);
 }

@@ -3,6 +3,7 @@
 #include "datawindow/controltable.h"
 #include "datawindow/fieldviews.h"
 #include "datawindow/journalhookup.h"
+#include "datawindow/portmenu.h"
 #include "datawindow/receiveloop.h"
 #include "datawindow/recordwindow.h"
 #include "datawindow/wrappedlines.h"
@@ -394,7 +395,7 @@ void RDData::connectHandlers() {
             connect(button, &QPushButton::clicked, this, [this, button] { sendCommandOf(button); });
         }
     }
-    installPortMenus();
+    portMenu_ = new PortMenu(ports_, this);
 }
 
 void RDData::connectPortOption(int i) {
@@ -445,7 +446,7 @@ void RDData::Form_Load() {
     const PortError opened = outcome.step == OpenStep::Open ? outcome.error : PortError::None;
     if (opened != PortError::None && opened != PortError::DeviceNotOpen &&
         opened != PortError::PortNotOpen)
-        appendPortHint(opened);
+        portMenu_->appendHint(opened);
     if (ended) return;
 
     // The command buttons are enabled from their creation and nothing

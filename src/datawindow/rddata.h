@@ -44,6 +44,7 @@ class FieldFind;
 class FieldViews;
 class JournalHookup;
 class LostDeviceWatch;
+class PortMenu;
 class ReceiveLoop;
 class QAbstractButton;
 class QCheckBox;
@@ -245,16 +246,6 @@ private:
     void installCursors();
     void onPortLost(PortError error, const QString& description);
     void appendPortError(PortError error);
-    void installPortMenus();
-    void askForPortDevice(int index);
-    // Binds the port to `device` (empty: the default), saved for the next
-    // start, then does what a click on its option button does.
-    void choosePortDevice(int index, const QString& device);
-    // After a failed start-up, what to do: for a port held elsewhere, who
-    // holds it; else the ports found and how to choose one.
-    void appendPortHint(PortError error);
-    // "Com1"/"Com2": the device each is bound to, and whether it is open.
-    void updatePortToolTips();
     // While a device that went away is missing: open it again when it is back.
     void watchForLostDevice();
     void stopWatchingLostDevice();
@@ -272,6 +263,8 @@ private:
     // The session journal and record (journalhookup.h).
     JournalHookup* journal_ = nullptr;
     QList<QPointer<QWidget>> dialogs_;
+    // The Com1/Com2 menus, tips and hints (portmenu.h).
+    PortMenu* portMenu_ = nullptr;
     // The receive loop and the change reaction (receiveloop.h).
     ReceiveLoop* receive_ = nullptr;
     // Find in the data field: Ctrl+F, the bar under the field.
