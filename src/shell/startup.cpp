@@ -57,6 +57,9 @@ int runProgram(int argc, char* argv[], const std::function<void(KRT418&)>& start
         status = app.exec();
         // Quit leaves the data window loaded: destroying it closes the port.
         delete RDData::existing();
+        // And the past sessions still shown.
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (qobject_cast<RecordWindow*>(top)) delete top;
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     return status;
