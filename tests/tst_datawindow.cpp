@@ -579,6 +579,10 @@ private slots:
         QCOMPARE(recorded(r->wireRecord(), WireRecord::Direction::Received), received);
         QVERIFY(r->saveButton()->isEnabled());
         r->close();
+        // The port's close ends the session's record.
+        QFile recordFile(path);
+        QVERIFY(recordFile.open(QIODevice::ReadOnly));
+        QVERIFY(recordFile.readAll().trimmed().split('\n').last().contains("\"event\":\"closed\""));
 
         // The text journal beside it is no record: said, and nothing shown.
         auto* bad = RecordWindow::open(home.filePath("sessions/2026-12-10_14-03-00.txt"));

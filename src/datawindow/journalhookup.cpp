@@ -40,8 +40,15 @@ JournalHookup::JournalHookup(const krt::JournalOptions& options, qint64 startMs,
                                   colour::Black, window->now());
             });
     followPort(window);
-    // "Quit" ends the program without unloading the data window.
-    connect(qApp, &QCoreApplication::aboutToQuit, journal, &Journal::finish);
+    // "Quit" ends the program without unloading the data window: the port
+    // closes with it, after the journal's end.
+    SerialPortComponent* port = window->MSComm1;
+    connect(qApp, &QCoreApplication::aboutToQuit, journal, [window, port, journal] {
+        if (port->portOpen())
+            journal->addPort(record::PortEvent::Closed, port->commPort(), deviceOf(port),
+                             window->now());
+        journal->finish();
+    });
     connect(journal, &Journal::stopped, window, [window](const QString& line) {
         // A black line of its own; the colour in force stays as it was.
         window->appendActionLine(line + QStringLiteral("\r\n"));

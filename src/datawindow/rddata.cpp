@@ -164,8 +164,9 @@ void RDData::unload() {
     // to act on (a newer window may already have taken its place).
     if (instance_ == this) instance_ = nullptr;
     setTimer1Enabled(false);
-    if (journal_) journal_->finish();
+    // The port's close is the session record's last event.
     if (MSComm1->portOpen()) MSComm1->setPortOpen(false);
+    if (journal_) journal_->finish();
     for (const QPointer<QWidget>& dialog : std::exchange(dialogs_, {})) {
         if (dialog) {
             dialog->hide();
